@@ -1,0 +1,63 @@
+#include "TestMain.h"
+
+#include "race/LaneTimer.h"
+#include "ui/MainWindow.h"
+#include "ui/Program.h"
+#include "widgets/Digit.h"
+
+#include <QFontInfo>
+#include <QImage>
+#include <QLabel>
+#include <QSpinBox>
+#include <QTest>
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void titleComesFromTheExecutable() {
+        QCOMPARE(ProgramTitle(), QString("test_ui"));
+        TFormMain window;
+        QCOMPARE(window.windowTitle(), QString("test_ui v 1.1"));
+        QCOMPARE(window.size(), QSize(800, 572));
+        QCOMPARE(window.minimumSize(), QSize(792, 488));
+    }
+
+    void showsBothLaneClocks() {
+        TFormMain window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.FrameT1->geometry(), QRect(19, 20, 374, 143));
+        QCOMPARE(window.FrameT2->geometry(), QRect(19, 159, 374, 143));
+        QCOMPARE(window.FrameT1->Tag(), 1);
+        QCOMPARE(window.FrameT2->Tag(), 2);
+        QCOMPARE(window.FrameT2->editStartN1->value(), 2);
+        QCOMPARE(window.FrameT2->editStartN2->value(), 4);
+
+        // Black panel, dark leading zeros, yellow units.
+        const QImage shot = window.grab().toImage();
+        const QPoint frame = window.FrameT1->pos();
+        const QPoint digit4 = frame + window.FrameT1->Digit4->pos();
+        const QPoint digit6 = frame + window.FrameT1->Digit6->pos();
+        QCOMPARE(QColor(shot.pixel(digit4 + QPoint(23, 5))), DigitPalette[0]);
+        QCOMPARE(QColor(shot.pixel(digit6 + QPoint(23, 5))), DigitPalette[1]);
+        QCOMPARE(QColor(shot.pixel(digit6 + QPoint(24, 24))), QColor(Qt::black));
+        QCOMPARE(QColor(shot.pixel(5, 5)), QColor(0xA6, 0xCA, 0xF0));
+    }
+
+    void commaIsASerifBoldFace() {
+        TFormMain window;
+        const QLabel* comma = window.FrameT1->LabSec;
+        const QFontInfo info(comma->font());
+        QVERIFY2(info.family().contains("Serif") || info.family().contains("Times"),
+                 qPrintable(info.family()));
+        QVERIFY(info.bold());
+        QCOMPARE(info.pixelSize(), 64);
+        QCOMPARE(comma->geometry(), QRect(164, 70, 25, 81));
+        const QFontInfo digits(window.FrameT1->Label1->font());
+        QVERIFY2(digits.family().contains("Sans") || digits.family().contains("Arial"),
+                 qPrintable(digits.family()));
+    }
+};
+RENNUHR_TEST(MainWindowTest);
+
+#include "tst_mainwindow.moc"
