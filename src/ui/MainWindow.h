@@ -5,8 +5,9 @@
 #include <QWidget>
 
 class TFrame1;
+class TSortGrid;
 
-// The operator's console. For now it holds the two lane clocks.
+// The operator's console: the two lane clocks above the results protocol.
 class TFormMain : public QWidget {
     Q_OBJECT
 public:
@@ -15,4 +16,12 @@ public:
     Race race;
     TFrame1* FrameT1;
     TFrame1* FrameT2;
+    TSortGrid* SortGrid1;
+
+    // Column widths of the protocol for the current width and wiring.
+    void FormResize();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -1,5 +1,6 @@
 #include "TestMain.h"
 
+#include "protocol/SortGrid.h"
 #include "race/LaneTimer.h"
 #include "ui/MainWindow.h"
 #include "ui/Program.h"
@@ -26,8 +27,8 @@ private slots:
         TFormMain window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.FrameT1->geometry(), QRect(19, 20, 374, 143));
-        QCOMPARE(window.FrameT2->geometry(), QRect(19, 159, 374, 143));
+        QCOMPARE(window.FrameT1->geometry(), QRect(19, 58, 374, 143));
+        QCOMPARE(window.FrameT2->geometry(), QRect(19, 197, 374, 143));
         QCOMPARE(window.FrameT1->Tag(), 1);
         QCOMPARE(window.FrameT2->Tag(), 2);
         QCOMPARE(window.FrameT2->editStartN1->value(), 2);
@@ -42,6 +43,30 @@ private slots:
         QCOMPARE(QColor(shot.pixel(digit6 + QPoint(23, 5))), DigitPalette[1]);
         QCOMPARE(QColor(shot.pixel(digit6 + QPoint(24, 24))), QColor(Qt::black));
         QCOMPARE(QColor(shot.pixel(5, 5)), QColor(0xA6, 0xCA, 0xF0));
+    }
+
+    void lanesWriteIntoTheProtocol() {
+        TFormMain window;
+        window.show();
+        qint64 now = 5000000000;
+        window.race.HighResTimer1.SetTickSource([&] { return now; });
+        window.race.state.StartTicks = now;
+        window.FrameT1->StartLane();
+        window.FrameT2->StartLane();
+        now += 7654000000;
+        window.race.state.FirstLane = 1;
+        window.FrameT1->StopLane();
+        const TProtocolModel* protocol = window.SortGrid1->Protocol();
+        QCOMPARE(protocol->Cell(1, ColStartNr), QString("1"));
+        QCOMPARE(protocol->Cell(2, ColStartNr), QString("2"));
+        QCOMPARE(protocol->Cell(1, ColTime), QString("7,654"));
+        QCOMPARE(protocol->Cell(1, ColWin), QString("+"));
+        // The protocol fills the window below the race area, columns laid out to its width.
+        QCOMPARE(window.SortGrid1->geometry().bottom(), window.height() - 1);
+        int total = kProtocolColumns;
+        for (int column = 0; column < kProtocolColumns; ++column)
+            total += window.SortGrid1->ColumnWidth(column);
+        QCOMPARE(total, window.SortGrid1->viewport()->width());
     }
 
     void commaIsASerifBoldFace() {
