@@ -1,0 +1,91 @@
+#pragma once
+
+#include "ProtocolText.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QTimer;
+
+// The automatic backup of the protocol. The window calls WriteNow after each lane stop, when a
+// heat ends and at exit, and ProtocolChanged after every edit; edits are written at most once
+// per two seconds. Each write replaces the file as a whole, so a crash mid-write leaves the
+// previous backup in place.
+class ProtocolBackup : public QObject {
+    Q_OBJECT
+public:
+    using RowsSource = std::function<ProtocolRows()>;
+    // Milliseconds of a monotonic clock.
+    using Clock = std::function<qint64()>;
+
+    struct Location {
+        QString programFolder;
+        QString programTitle;
+        // Used when the program folder cannot be written.
+        QString dataFolder;
+    };
+
+    struct LoadResult {
+        // The protocol to show; none when there was nothing to load (keep the table as it is).
+        std::optional<ProtocolRows> rows;
+        // A notice for the operator, empty when all went well.
+        QString message;
+        // Where an unreadable backup was kept aside, empty when none was.
+        QString keptAsidePath;
+    };
+
+    static constexpr int kMinWriteIntervalMs = 2000;
+
+    // The program's own folder, title and data folder.
+    explicit ProtocolBackup(RowsSource source, QObject* parent = nullptr);
+    ProtocolBackup(Location location, RowsSource source, QObject* parent = nullptr);
+
+    // "<title>-Sicherungsdatei.txt" in folder.
+    static QString BackupFileName(const QString& folder, const QString& programTitle);
+
+    // Where the backup is written: beside the program, or in the data folder when the program
+    // folder is not writable.
+    QString FilePath() const;
+
+    // Reads the backup once at start-up. A backup that exists but cannot be read is renamed
+    // with the date and time first, so that no later write destroys it.
+    LoadResult Load(const QStringList& headerTexts);
+
+    // Writes the protocol now; a pending delayed write is then no longer needed.
+    bool WriteNow();
+    // The protocol changed: written right away, or when two seconds have passed since the last
+    // write.
+    void ProtocolChanged();
+    // Runs when DelayTimer fires.
+    void DelayedWrite();
+
+    void SetClock(Clock clock) { clock_ = std::move(clock); }
+
+    bool WritePending() const;
+
+    QTimer* DelayTimer;
+
+signals:
+    // Once per run of failed writes; the next successful write re-arms it.
+    void WriteFailed(const QString& message);
+
+private:
+    qint64 Now() const;
+    // Decides the folder and keeps an unreadable backup aside; runs before the first read or
+    // write.
+    void Prepare();
+    QString KeepAside(const QString& path);
+
+    Location location_;
+    RowsSource source_;
+    Clock clock_;
+    QString folder_;
+    bool prepared_ = false;
+    bool blocked_ = false;
+    bool failureReported_ = false;
+    qint64 lastWriteMs_ = 0;
+    bool everWritten_ = false;
+};

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The protocol as plain data: row 0 holds the column titles, every row has 11 cells.
+using ProtocolRows = QList<QStringList>;
+
+inline constexpr int kProtocolFileColumns = 11;
+
+// Reading refuses anything larger: a protocol of a few thousand rows is well below a megabyte,
+// and a wrongly picked large file must not freeze the program.
+inline constexpr qsizetype kMaxProtocolFileBytes = 16 * 1024 * 1024;
+inline constexpr qsizetype kMaxProtocolRows = 100000;
+
+struct FileWriteResult {
+    bool ok = false;
+    // The text of the error box when the file could not be written, empty otherwise.
+    QString message;
+};
+
+struct ProtocolReadResult {
+    bool ok = false;
+    // On success the complete new protocol: the header row and at least one data row.
+    ProtocolRows rows;
+    // Why the file was not read, for the operator; empty on success.
+    QString message;
+};
+
+// "Der Schreibfehler der Datei: " and the file name.
+QString WriteErrorText(const QString& fileName);
+
+// The file the operator gets offered by the save dialog: yyyy-MM-dd-hh-mm, no extension.
+QString DefaultProtocolFileName(const QDateTime& now);
+
+// The bytes of the tab-separated protocol file. Windows-1252 when every cell fits, otherwise
+// UTF-8 with a byte-order mark so that no name is lost.
+QByteArray EncodeProtocolText(const ProtocolRows& rows);
+
+// Replaces the file as a whole: a failed write leaves the previous file untouched.
+FileWriteResult WriteProtocolText(const QString& fileName, const ProtocolRows& rows);
+
+// headerTexts fill the header cells that the file leaves blank. Fails (and returns no rows)
+// only when the bytes cannot be decoded or hold too many rows.
+ProtocolReadResult ParseProtocolText(const QByteArray& bytes, const QStringList& headerTexts);
+
+ProtocolReadResult ReadProtocolText(const QString& fileName, const QStringList& headerTexts);

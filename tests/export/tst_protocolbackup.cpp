@@ -1,0 +1,212 @@
+#include "TestMain.h"
+
+#include "export/ProtocolBackup.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+const QStringList kHeader = {"St.Nr.", "Name", "Vorname", "Roller", "Motor", "Info",
+                             "RZ",     "ZZ",   "Km/h",    "Zeit",   "Win"};
+
+// Every cell filled, so that a row reads back exactly as written.
+QStringList FullRow(int number) {
+    const QString n = QString::number(number);
+    return {n, "Name" + n, "Vorname", "Vespa", "50", "1", "0,5" + n, "4,0", "80,1", "9,9" + n, "+"};
+}
+
+ProtocolRows Protocol(int rows) {
+    ProtocolRows protocol{kHeader};
+    for (int i = 1; i <= rows; ++i)
+        protocol.append(FullRow(i));
+    return protocol;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+ProtocolRows OnDisk(const QString& path) {
+    return ReadProtocolText(path, kHeader).rows;
+}
+
+// Makes every write past the given size fail, as a full disk does.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, old_.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+const char* const kUnreadable = "\xEF\xBB\xBF"
+                                "1\tM\xFCller\t\r\n";
+
+} // namespace
+
+class ProtocolBackupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void locationBesideProgramOrInDataFolder() {
+        QTemporaryDir dir;
+        const ProtocolBackup beside({dir.path(), "Heat", dir.filePath("daten")}, {});
+        QCOMPARE(beside.FilePath(), dir.filePath("Heat-Sicherungsdatei.txt"));
+
+        // A program folder below a plain file can never be written, not even by root.
+        WriteAll(dir.filePath("datei"), "x");
+        const ProtocolBackup::Location readOnly{dir.filePath("datei/programm"), "Heat",
+                                                dir.filePath("daten/Heat")};
+        ProtocolRows rows = Protocol(2);
+        ProtocolBackup backup(readOnly, [&] { return rows; });
+        QVERIFY(!backup.Load(kHeader).rows);
+        QVERIFY(backup.WriteNow());
+        QCOMPARE(backup.FilePath(), dir.filePath("daten/Heat/Heat-Sicherungsdatei.txt"));
+        QCOMPARE(OnDisk(backup.FilePath()), rows);
+
+        ProtocolBackup restarted(readOnly, {});
+        const auto loaded = restarted.Load(kHeader);
+        QVERIFY(loaded.rows);
+        QCOMPARE(*loaded.rows, rows);
+        QVERIFY(loaded.message.isEmpty());
+    }
+
+    void failedWriteLeavesPreviousBackup() {
+        QTemporaryDir dir;
+        const ProtocolBackup::Location location{dir.path(), "Rennuhr", dir.filePath("daten")};
+        ProtocolRows rows = Protocol(3);
+        ProtocolBackup backup(location, [&] { return rows; });
+        QSignalSpy failed(&backup, &ProtocolBackup::WriteFailed);
+        QVERIFY(!backup.Load(kHeader).rows);
+        QVERIFY(backup.WriteNow());
+        const ProtocolRows previous = rows;
+
+        rows = Protocol(2000);
+        bool first = true, second = true;
+        {
+            FileSizeLimit limit(256);
+            first = backup.WriteNow();
+            second = backup.WriteNow();
+        }
+        QVERIFY(!first);
+        QVERIFY(!second);
+        // Reported once, not after every heat.
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed[0][0].toString(), "Der Schreibfehler der Datei: " + backup.FilePath());
+
+        ProtocolBackup restarted(location, {});
+        QCOMPARE(restarted.Load(kHeader).rows.value_or(ProtocolRows()), previous);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"Rennuhr-Sicherungsdatei.txt"});
+
+        // Once a write has worked again, the next failure is news again.
+        QVERIFY(backup.WriteNow());
+        QCOMPARE(OnDisk(backup.FilePath()), rows);
+        {
+            FileSizeLimit limit(256);
+            first = backup.WriteNow();
+        }
+        QVERIFY(!first);
+        QCOMPARE(failed.count(), 2);
+    }
+
+    void unreadableBackupIsKeptAside() {
+        QTemporaryDir dir;
+        const ProtocolBackup::Location location{dir.path(), "Rennuhr", dir.filePath("daten")};
+        const QString path = dir.filePath("Rennuhr-Sicherungsdatei.txt");
+        WriteAll(path, kUnreadable);
+
+        ProtocolRows rows = Protocol(1);
+        ProtocolBackup backup(location, [&] { return rows; });
+        const auto loaded = backup.Load(kHeader);
+        QVERIFY(!loaded.rows);
+        QVERIFY(loaded.message.endsWith(loaded.keptAsidePath));
+        const QRegularExpression stamped(
+            R"(/Rennuhr-Sicherungsdatei-\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d(-\d+)?\.txt$)");
+        QVERIFY2(stamped.match(loaded.keptAsidePath).hasMatch(), qPrintable(loaded.keptAsidePath));
+        QVERIFY(backup.WriteNow());
+        QCOMPARE(ReadAll(loaded.keptAsidePath), QByteArray(kUnreadable));
+        QCOMPARE(OnDisk(path), rows);
+
+        // A write that comes before any load still keeps the old file, under a name of its own.
+        WriteAll(path, kUnreadable);
+        ProtocolBackup early(location, [&] { return rows; });
+        QVERIFY(early.WriteNow());
+        const QStringList keptAside =
+            QDir(dir.path()).entryList({"Rennuhr-Sicherungsdatei-*.txt"}, QDir::Files);
+        QCOMPARE(keptAside.size(), 2);
+        for (const QString& name : keptAside)
+            QCOMPARE(ReadAll(dir.filePath(name)), QByteArray(kUnreadable));
+    }
+
+    void changesAreWrittenAtMostEveryTwoSeconds() {
+        QTemporaryDir dir;
+        ProtocolRows rows = Protocol(1);
+        ProtocolBackup backup({dir.path(), "Rennuhr", dir.filePath("daten")}, [&] { return rows; });
+        qint64 now = 50000;
+        backup.SetClock([&] { return now; });
+        QVERIFY(!backup.Load(kHeader).rows);
+        const QString path = backup.FilePath();
+
+        // Nothing written yet: the first change goes out on the next turn of the event loop.
+        backup.ProtocolChanged();
+        QCOMPARE(backup.DelayTimer->interval(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!backup.WritePending(), 1000);
+        QCOMPARE(OnDisk(path), rows);
+
+        now += 500;
+        rows = Protocol(2);
+        backup.ProtocolChanged();
+        QVERIFY(backup.WritePending());
+        QCOMPARE(backup.DelayTimer->interval(), 1500);
+        now += 700;
+        rows = Protocol(3);
+        backup.ProtocolChanged();
+        QCOMPARE(backup.DelayTimer->interval(), 1500);
+        QCOMPARE(OnDisk(path), Protocol(1));
+        now += 800;
+        backup.DelayedWrite(); // the timer's shot
+        QVERIFY(!backup.WritePending());
+        QCOMPARE(OnDisk(path), Protocol(3));
+
+        // A heat's end writes at once and makes the pending write needless.
+        now += 100;
+        rows = Protocol(4);
+        backup.ProtocolChanged();
+        QCOMPARE(backup.DelayTimer->interval(), 1900);
+        QVERIFY(backup.WriteNow());
+        QVERIFY(!backup.WritePending());
+        QCOMPARE(OnDisk(path), Protocol(4));
+
+        now += 10000;
+        backup.ProtocolChanged();
+        QCOMPARE(backup.DelayTimer->interval(), 0);
+    }
+};
+RENNUHR_TEST(ProtocolBackupTest);
+
+#include "tst_protocolbackup.moc"
