@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Check(first.rows.size() >= 2);
     for (const QStringList& row : first.rows)
-        Check(row.size() == kProtocolFileColumns);
+        Check(row.size() == kProtocolColumns);
     for (const QString& title : first.rows[0])
         Check(!title.trimmed().isEmpty());
 

@@ -103,12 +103,12 @@ QByteArray HtmlProtocolPage(const ProtocolRows& rows, const QList<bool>& visible
             Line(out, QByteArray("<th width=") + kHeaderWidths[column] + '>' +
                           Escaped(header.value(column)));
     Line(out, QByteArray());
-    for (int column = 6; column < kProtocolFileColumns; ++column)
+    for (int column = 6; column < kProtocolColumns; ++column)
         if (visible(column)) Line(out, "<th width=5%>" + Escaped(header.value(column)));
     Line(out, "</tr></thead>");
     for (qsizetype r = 1; r < rows.size(); ++r) {
         out += "<tr>";
-        for (int column = 0; column < kProtocolFileColumns; ++column) {
+        for (int column = 0; column < kProtocolColumns; ++column) {
             if (!visible(column)) continue;
             out += "<td>";
             AppendEscaped(out, rows[r].value(column));

@@ -29,7 +29,7 @@ ProtocolReadResult Failure(const QString& message) {
 }
 
 QStringList BlankRow() {
-    return QStringList(kProtocolFileColumns);
+    return QStringList(kProtocolColumns);
 }
 
 void FillRow(QStringView line, QStringList& row) {
@@ -44,7 +44,7 @@ void FillRow(QStringView line, QStringList& row) {
     const QChar separator = line.contains(u'\t') ? u'\t' : u';';
     qsizetype start = 0;
     // A separator at the very end adds no field; an empty field elsewhere keeps its column.
-    for (int column = 0; column < kProtocolFileColumns && start < line.size(); ++column) {
+    for (int column = 0; column < kProtocolColumns && start < line.size(); ++column) {
         qsizetype end = line.indexOf(separator, start);
         if (end < 0) end = line.size();
         const QStringView piece = line.sliced(start, end - start);
@@ -92,7 +92,7 @@ ProtocolReadResult Parse(const QByteArray& bytes, const QStringList& headerTexts
         FillRow(lines[i], result.rows[i]);
     }
     QStringList& header = result.rows[0];
-    for (int column = 0; column < kProtocolFileColumns; ++column)
+    for (int column = 0; column < kProtocolColumns; ++column)
         if (header[column].trimmed().isEmpty()) header[column] = headerTexts.value(column);
     return result;
 }
@@ -111,7 +111,7 @@ QByteArray EncodeProtocolText(const ProtocolRows& rows) {
     QString text;
     for (const QStringList& row : rows) {
         if (row.value(0).isEmpty()) continue;
-        for (int column = 0; column < kProtocolFileColumns; ++column) {
+        for (int column = 0; column < kProtocolColumns; ++column) {
             text += CellForFile(row.value(column));
             text += u'\t';
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/ProtocolColumns.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -8,8 +10,6 @@
 
 // The protocol as plain data: row 0 holds the column titles, every row has 11 cells.
 using ProtocolRows = QList<QStringList>;
-
-inline constexpr int kProtocolFileColumns = 11;
 
 // Reading refuses anything larger: a protocol of a few thousand rows is well below a megabyte,
 // and a wrongly picked large file must not freeze the program.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProtocolColumns.h"
+
 #include <QAbstractTableModel>
 #include <QStringList>
 
@@ -7,21 +9,6 @@
 
 struct LaneResult;
 struct TRaceSettings;
-
-// Protocol columns: 0 … 5 participant data, 6 … 10 heat results.
-enum ProtocolColumn {
-    ColStartNr = 0,
-    ColName = 1,
-    ColFirstName = 2,
-    ColClass = 5,
-    ColReaction = 6,
-    ColIntermediate = 7,
-    ColSpeed = 8,
-    ColTime = 9,
-    ColWin = 10,
-};
-constexpr int kProtocolColumns = 11;
-constexpr int kFirstResultColumn = ColReaction;
 
 // The results protocol: a header row (row 0, its titles are data that files load and save)
 // and at least one data row. Rows are addressed as in the protocol: 1 is the first data row.
@@ -66,7 +53,7 @@ public:
 
     // All rows, header first, 11 cells each: what the files write and read.
     QList<QStringList> Rows() const { return cells_; }
-    // Replaces the protocol; short rows are padded, blank header titles repaired.
+    // Replaces the protocol; short rows are padded, long ones cut.
     void SetRows(const QList<QStringList>& rows);
 
     int rowCount(const QModelIndex& parent = {}) const override;

@@ -12,7 +12,7 @@ const QStringList kHeader = {"St.Nr.", "Name", "Vorname", "Roller", "Motor", "In
 
 QStringList Row(std::initializer_list<QString> cells) {
     QStringList row(cells);
-    while (row.size() < kProtocolFileColumns)
+    while (row.size() < kProtocolColumns)
         row.append(QString());
     return row;
 }
@@ -105,7 +105,7 @@ private slots:
                                         "9;a;b\tc");
         QCOMPARE(rows.size(), 7);
         for (const QStringList& row : rows)
-            QCOMPARE(row.size(), kProtocolFileColumns);
+            QCOMPARE(row.size(), kProtocolColumns);
         // ";;" keeps a column; a separator at the end adds nothing.
         QCOMPARE(rows[0], QStringList({"St.Nr.", "Name", "Vorname", "Roller", "Motor", "Info", "RZ",
                                        "ZZ", "Km/h", "Zeit", "Win"}));

@@ -239,19 +239,14 @@ private slots:
         QTEST(model.StartNumbersToFeed(), "fed");
     }
 
-    void loadedRowsArePaddedAndHeaderRepaired() {
+    void loadedRowsArePaddedToElevenCells() {
         TProtocolModel model;
-        model.ApplyClassMode(true);
-        QStringList header = TProtocolModel::DefaultHeaderTexts();
-        header[1] = "";
-        header[5] = " ";
-        model.SetRows({header, {"4", "Lang"}, QStringList(14, "x")});
-        QCOMPARE(model.Cell(0, ColName), QString("Name"));
-        QCOMPARE(model.Cell(0, ColClass), QString("Klasse"));
-        QCOMPARE(model.Rows()[1].size(), kProtocolColumns);
-        QCOMPARE(model.Rows()[2].size(), kProtocolColumns);
-        model.SetRows({header});
-        QCOMPARE(model.DataRowCount(), 1);
+        model.SetRows({TProtocolModel::DefaultHeaderTexts(), {"4", "Lang"}, QStringList(14, "x")});
+        QCOMPARE(model.Rows()[1], (QStringList{"4", "Lang", "", "", "", "", "", "", "", "", ""}));
+        QCOMPARE(model.Rows()[2], QStringList(kProtocolColumns, "x"));
+        model.SetRows({TProtocolModel::DefaultHeaderTexts()});
+        QCOMPARE(model.DataRowCount(), 1); // never without a data row
+        QVERIFY(model.IsBlankRow(1));
     }
 
     void columnWidthsFollowTheWiringAndTheWidth() {

@@ -1,0 +1,16 @@
+#pragma once
+
+// Protocol columns: 0 … 5 participant data, 6 … 10 heat results.
+enum ProtocolColumn {
+    ColStartNr = 0,
+    ColName = 1,
+    ColFirstName = 2,
+    ColClass = 5,
+    ColReaction = 6,
+    ColIntermediate = 7,
+    ColSpeed = 8,
+    ColTime = 9,
+    ColWin = 10,
+};
+constexpr int kProtocolColumns = 11;
+constexpr int kFirstResultColumn = ColReaction;
