@@ -1,0 +1,159 @@
+#pragma once
+
+#include "ComLineEvent.h"
+#include "SerialDevice.h"
+
+#include <QByteArray>
+#include <QFlags>
+#include <QObject>
+#include <QString>
+
+#include <exception>
+#include <memory>
+
+class THighResTimer;
+class TComHandOver;
+class TComThread;
+
+// Line events a port can watch. Only the status lines (CTS, DSR, RLSD, ring) are watched on
+// this platform; the data events exist for completeness and are never raised.
+enum TEvent {
+    evRxChar = 0x001,
+    evTxEmpty = 0x002,
+    evRxFlag = 0x004,
+    evRing = 0x008,
+    evBreak = 0x010,
+    evCTS = 0x020,
+    evDSR = 0x040,
+    evError = 0x080,
+    evRLSD = 0x100
+};
+Q_DECLARE_FLAGS(TEvents, TEvent)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TEvents)
+
+// The classic communications event mask of a set (evCTS 0x0008, evDSR 0x0010, …).
+quint32 EventMask(TEvents events);
+// Status word lines the wait thread watches for a set.
+quint32 WatchedLines(TEvents events);
+
+class EComError : public std::exception {
+public:
+    explicit EComError(const QString& message) : message_(message), utf8_(message.toUtf8()) {}
+    const QString& Message() const { return message_; }
+    const char* what() const noexcept override { return utf8_.constData(); }
+
+private:
+    QString message_;
+    QByteArray utf8_;
+};
+
+// The device cannot be opened.
+class EComHandle : public EComError {
+public:
+    using EComError::EComError;
+};
+
+// A setting cannot be applied.
+class EComState : public EComError {
+public:
+    using EComError::EComError;
+};
+
+// The serial port whose status lines carry the start contact and the light barriers. Line
+// changes arrive as signals on the port's own (user-interface) thread, one at a time and in
+// order; during each delivery LastEvent() tells when the wait thread saw the change and what
+// the lines were at that moment.
+class TComPort : public QObject {
+    Q_OBJECT
+public:
+    // The wait thread reads timeBase; its tick source must not change while a port is open.
+    explicit TComPort(const THighResTimer& timeBase, QObject* parent = nullptr);
+    // Closes without OnClose: the receivers may already be half destroyed.
+    ~TComPort() override;
+
+    quint8 Port() const { return port_; }
+    void SetPort(quint8 port) { port_ = port; }
+    TBaudRate BaudRate() const { return baudRate_; }
+    void SetBaudRate(TBaudRate rate) { baudRate_ = rate; }
+    qint32 BaudRateUser() const { return baudRateUser_; }
+    void SetBaudRateUser(qint32 rate) { baudRateUser_ = rate; }
+    TParity Parity() const { return parity_; }
+    void SetParity(TParity parity) { parity_ = parity; }
+    TStopBits StopBits() const { return stopBits_; }
+    void SetStopBits(TStopBits stopBits) { stopBits_ = stopBits; }
+    TFlowControl FlowControl() const { return flowControl_; }
+    void SetFlowControl(TFlowControl flow) { flowControl_ = flow; }
+    quint8 DataBits() const { return dataBits_; }
+    // Kept within 5 … 8.
+    void SetDataBits(quint8 bits);
+    TEvents Events() const { return events_; }
+    void SetEvents(TEvents events) { events_ = events; }
+    bool EnableDTR() const { return enableDTR_; }
+    void SetEnableDTR(bool enable) { enableDTR_ = enable; }
+    qint32 WriteBufSize() const { return writeBufSize_; }
+    void SetWriteBufSize(qint32 size) { writeBufSize_ = size; }
+    qint32 ReadBufSize() const { return readBufSize_; }
+    void SetReadBufSize(qint32 size) { readBufSize_ = size; }
+
+    // Settings take effect at the next Open().
+    TSerialConfig Config() const;
+
+    // Where devices come from; the system's serial devices unless a test says otherwise.
+    void SetDeviceFactory(TSerialDeviceFactory factory);
+    const TSerialDeviceFactory& DeviceFactory() const { return factory_; }
+
+    // Throws EComHandle or EComState; the port is then closed.
+    void Open();
+    void Close();
+    bool Connected() const { return connected_; }
+    // False when the wait thread has ended on its own (adapter pulled out); the port stays
+    // connected in name until it is closed.
+    bool IsWatching() const;
+
+    // Current levels of the input lines; 0 when the port is not open or cannot be read.
+    quint32 ModemStatus() const;
+    // The event being delivered (or the last one delivered).
+    const TComLineEvent& LastEvent() const { return lastEvent_; }
+
+    // Bit n-1 for every present port n (1 … 16), highest present port in the high 16 bits.
+    static quint32 ScanComPorts(const TSerialDeviceFactory& factory = {});
+
+signals:
+    void OnRxChar(TComPort* Sender, int InQue);
+    void OnTxEmpty(TComPort* Sender);
+    void OnBreak(TComPort* Sender);
+    void OnRing(TComPort* Sender);
+    void OnCTS(TComPort* Sender);
+    void OnDSR(TComPort* Sender);
+    void OnRLSD(TComPort* Sender);
+    void OnRxFlag(TComPort* Sender);
+    void OnError(TComPort* Sender);
+    void OnOpen(TComPort* Sender);
+    void OnClose(TComPort* Sender);
+
+private:
+    friend class TComThread;
+
+    void Shutdown();
+    void DeliverLineEvent(TComHandOver& handOver, quint64 ticket);
+
+    const THighResTimer& timeBase_;
+    TSerialDeviceFactory factory_;
+    std::unique_ptr<TSerialDevice> device_;
+    std::unique_ptr<TComThread> thread_;
+    bool connected_ = false;
+    TComLineEvent lastEvent_;
+
+    quint8 port_ = 1;
+    TBaudRate baudRate_ = br9600;
+    qint32 baudRateUser_ = 9600;
+    TParity parity_ = prNone;
+    TStopBits stopBits_ = sbOneStopBit;
+    TFlowControl flowControl_ = fcNone;
+    quint8 dataBits_ = 8;
+    TEvents events_ = TEvents(evRxChar | evTxEmpty | evRxFlag | evRing | evBreak | evCTS | evDSR |
+                              evError | evRLSD);
+    bool enableDTR_ = true;
+    qint32 writeBufSize_ = 2048;
+    qint32 readBufSize_ = 2048;
+};
