@@ -10,6 +10,9 @@ struct TRaceState {
     int LaneEventCount[3] = {};
     qint64 LaneTicks[3][5] = {}; // 0 = no event yet
     int StopCount = 0;
+    // Lanes already counted in StopCount: a false start declared after a lane's own stop
+    // must not count it twice and end the heat while the other lane still races.
+    bool LaneStopped[3] = {};
     int FirstLane = 0;      // lane that gets the winner mark
     int FalseStartLane = 0; // lane with a false start in this heat
     quint32 PrevModemStatus = 0;
@@ -24,6 +27,7 @@ struct TRaceState {
         FalseStartLane = 0;
         for (int lane = 1; lane <= 2; ++lane) {
             LaneEventCount[lane] = 0;
+            LaneStopped[lane] = false;
             for (int event = 1; event <= 4; ++event)
                 LaneTicks[lane][event] = 0;
         }

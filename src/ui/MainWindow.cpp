@@ -1,52 +1,473 @@
 #include "MainWindow.h"
 
+#include "Artwork.h"
+#include "DlgYesNo.h"
 #include "Program.h"
+#include "SignalPlayer.h"
+#include "TitlePicture.h"
 #include "protocol/SortGrid.h"
 #include "race/LaneTimer.h"
+#include "race/RaceSequence.h"
+#include "widgets/OperatorButton.h"
 
-#include <QEvent>
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+
+const QString TFormMain::kMakerPage = QStringLiteral("https://www.tempiqo.example/");
 
 namespace {
+
 constexpr int kTopBarHeight = 38;
 constexpr int kRaceAreaHeight = 336;
+// The race area was laid out for a client width of 792; anchored controls keep their
+// distance to its right edge.
+constexpr int kDesignWidth = 792;
+
+QFont Arial(int pixels, bool bold = false) {
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+void Fill(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, color);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QLabel* Picture(QWidget* parent, const QRect& geometry, const QString& hint = {}) {
+    auto* label = new QLabel(parent);
+    label->setGeometry(geometry);
+    label->setToolTip(hint);
+    return label;
+}
+
+// The maker's name in two colours with dark shadows, and a blue suffix.
+QPixmap LogoPicture() {
+    QPixmap pixmap(170, 30);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QFont word = Arial(22, true);
+    const QFont suffix = Arial(13, true);
+    struct Part {
+        QString text;
+        QFont font;
+        QColor color;
+        bool shadow;
+    };
+    const Part parts[3] = {{QStringLiteral("Tempi"), word, QColor(0xE0, 0x10, 0x10), true},
+                           {QStringLiteral("qo"), word, QColor(0x00, 0x99, 0x00), true},
+                           {QStringLiteral(".example"), suffix, QColor(0x00, 0x00, 0xC0), false}};
+    int x = 4;
+    for (const Part& part : parts) {
+        p.setFont(part.font);
+        if (part.shadow) {
+            p.setPen(Qt::black);
+            p.drawText(x + 2, 25, part.text);
+        }
+        p.setPen(part.color);
+        p.drawText(x, 23, part.text);
+        x += QFontMetrics(part.font).horizontalAdvance(part.text);
+    }
+    return pixmap;
+}
+
+// A quiet strip around the lane clocks.
+QPixmap FrameStrip(int width, int height) {
+    QPixmap pixmap(width, height);
+    QPainter p(&pixmap);
+    QLinearGradient gradient(0, 0, width > height ? 0 : width, width > height ? height : 0);
+    gradient.setColorAt(0, QColor(0x40, 0x50, 0x70));
+    gradient.setColorAt(1, QColor(0x10, 0x18, 0x30));
+    p.fillRect(pixmap.rect(), gradient);
+    return pixmap;
+}
+
+TOperatorButton* OperatorButton(QWidget* parent, const QString& caption, const QString& hint,
+                                const QRect& geometry, const TOperatorButton::Look& look) {
+    auto* button = new TOperatorButton(caption, look, parent);
+    button->setGeometry(geometry);
+    button->setToolTip(hint);
+    return button;
+}
+
 } // namespace
 
-TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
-    setWindowTitle(ProgramTitle() + QStringLiteral(" v 1.1"));
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, QColor(0xA6, 0xCA, 0xF0));
-    setPalette(palette);
-    setAutoFillBackground(true);
+TFormMain::TFormMain(QWidget* parent) : QWidget(parent), player_(new SignalPlayer(this)) {
+    setFont(Arial(11));
+    Fill(this, QColor(0xA6, 0xCA, 0xF0));
     resize(800, 572);
     setMinimumSize(792, 488);
 
-    FrameT1 = new TFrame1(race, 1, this);
-    FrameT1->move(19, kTopBarHeight + 20);
-    FrameT2 = new TFrame1(race, 2, this);
-    FrameT2->move(19, kTopBarHeight + 159);
+    CreateTopBar();
+    CreateRaceArea();
+    CreateProtocolBar();
 
     SortGrid1 = new TSortGrid(this);
     SortGrid1->SetLanes(FrameT1, FrameT2);
+    SortGrid1->SetClassSource(cbKlass);
     FrameT1->SetProtocol(SortGrid1);
     FrameT2->SetProtocol(SortGrid1);
-    SortGrid1->ApplyClassMode(race.settings.Klass);
     // The widths follow the table's client width, which is only known once it is laid out.
     SortGrid1->viewport()->installEventFilter(this);
+    connect(SortGrid1, &TSortGrid::ContentChanged, this, &TFormMain::UpdateProtocolCommands);
+
+    RaceControls controls;
+    controls.FrameT1 = FrameT1;
+    controls.FrameT2 = FrameT2;
+    controls.bSTART = bSTART;
+    controls.bSTOP1 = bSTOP1;
+    controls.bSTOP2 = bSTOP2;
+    controls.bRESET = bRESET;
+    controls.bFehlStart1 = bFehlStart1;
+    controls.bFehlStart2 = bFehlStart2;
+    controls.ImageLSstart = ImageLSstart;
+    controls.ImageLSstop1 = ImageLSstop1;
+    controls.ImageLSstop2 = ImageLSstop2;
+    controls.ImageAmpel = ImageAmpel;
+    controls.cbAutomatisch = cbAutomatisch;
+    Sequence = new TRaceSequence(race, controls, this);
+    Sequence->SetSoundPlayer([this](const QString& file) { player_->Play(file); });
+
+    CreateHiddenMenu();
+    FDlgYesNo = new TFDlgYesNo(this);
+
+    TimerDate = new QTimer(this);
+    TimerDate->setInterval(5000);
+    connect(TimerDate, &QTimer::timeout, this, [this] { ShowDate(QDateTime::currentDateTime()); });
+    TimerDate->start();
+
+    StartUp();
 }
 
-bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == SortGrid1->viewport() && event->type() == QEvent::Resize) FormResize();
-    return QWidget::eventFilter(watched, event);
+TFormMain::~TFormMain() = default;
+
+void TFormMain::CreateTopBar() {
+    Panel1 = new QWidget(this);
+    Panel1->setGeometry(0, 0, width(), kTopBarHeight);
+    bHelp = new QToolButton(Panel1);
+    bHelp->setGeometry(4, 3, 32, 32);
+    bHelp->setIcon(ThemeIcon(QStringLiteral("help-browser"), u'?'));
+    bHelp->setIconSize(QSize(22, 22));
+    bHelp->setToolTip(QStringLiteral("Hilfe (F1)"));
+    bHelp->setAutoRaise(true);
+    bCFG = new QToolButton(Panel1);
+    bCFG->setGeometry(38, 3, 32, 32);
+    bCFG->setIcon(ThemeIcon(QStringLiteral("preferences-system"), u'⚙'));
+    bCFG->setIconSize(QSize(22, 22));
+    bCFG->setToolTip(QStringLiteral("Einstellungen (F2)"));
+    bCFG->setAutoRaise(true);
+
+    LabelLogo = new QLabel(Panel1);
+    LabelLogo->setGeometry(90, 4, 170, 30);
+    LabelLogo->setPixmap(LogoPicture());
+    LabelLogo->setCursor(Qt::PointingHandCursor);
+    LabelLogo->setToolTip(kMakerPage);
+    LabelLogo->installEventFilter(this);
+
+    PanelDate = new QLabel(QStringLiteral("00:00"), Panel1);
+    PanelDate->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    PanelDate->setAlignment(Qt::AlignCenter);
+    PanelDate->setFont(Arial(24));
+    Fill(PanelDate, Qt::black);
+    QPalette palette = PanelDate->palette();
+    palette.setColor(QPalette::WindowText, QColor(0xC0, 0xC0, 0xC0));
+    PanelDate->setPalette(palette);
+}
+
+void TFormMain::CreateRaceArea() {
+    PanelLeft = new QWidget(this);
+    PanelLeft->setGeometry(0, kTopBarHeight, width(), kRaceAreaHeight);
+
+    // Behind everything else in the area: the buttons lie over the picture.
+    ImageTitle = Picture(PanelLeft, QRect(532, 40, 254, 148));
+    ImageTitle->setAlignment(Qt::AlignCenter);
+
+    eTitle = new QLineEdit(QStringLiteral("* * *"), PanelLeft);
+    eTitle->setGeometry(400, 2, 390, 30);
+    eTitle->setToolTip(QStringLiteral("Titel"));
+    eTitle->setFont(Arial(19, true));
+
+    // Three strips frame the lane clocks.
+    Picture(PanelLeft, QRect(7, 20, 12, 282))->setPixmap(FrameStrip(12, 282));
+    Picture(PanelLeft, QRect(7, 8, 386, 12))->setPixmap(FrameStrip(386, 12));
+    Picture(PanelLeft, QRect(7, 302, 386, 6))->setPixmap(FrameStrip(386, 6));
+
+    FrameT1 = new TFrame1(race, 1, PanelLeft);
+    FrameT1->move(19, 20);
+    FrameT2 = new TFrame1(race, 2, PanelLeft);
+    FrameT2->move(19, 159);
+
+    const TOperatorButton::Look start = {QColor(0x00, 0x80, 0x00),
+                                         QColor(0x80, 0xFF, 0x80),
+                                         QColor(0x00, 0xC0, 0x00),
+                                         QColor(0xC0, 0xFF, 0xC0),
+                                         QColor(0x00, 0xC0, 0x00),
+                                         Qt::white,
+                                         Qt::yellow};
+    const TOperatorButton::Look stop = {QColor(0xFF, 0x00, 0x00),
+                                        QColor(0xFF, 0x80, 0x80),
+                                        QColor(0xFF, 0xB0, 0xB0),
+                                        QColor(0xFF, 0x90, 0x90),
+                                        QColor(0xC0, 0x00, 0x00),
+                                        Qt::white,
+                                        Qt::yellow};
+    const TOperatorButton::Look reset = {QColor(0x80, 0x80, 0x80),
+                                         QColor(0xC0, 0xC0, 0xC0),
+                                         QColor(),
+                                         QColor(0x00, 0x00, 0x00),
+                                         QColor(),
+                                         Qt::white,
+                                         Qt::yellow};
+    const TOperatorButton::Look falseStart = {QColor(0x80, 0x80, 0x00),
+                                              QColor(0xFF, 0xFF, 0xFF),
+                                              QColor(),
+                                              QColor(0xFF, 0xFF, 0x00),
+                                              QColor(),
+                                              Qt::red,
+                                              Qt::red};
+    bSTART = OperatorButton(PanelLeft, QStringLiteral("START"), QStringLiteral("F5"),
+                            QRect(400, 42, 98, 40), start);
+    bSTOP1 = OperatorButton(PanelLeft, QStringLiteral("STOPP 1"), QStringLiteral("F8"),
+                            QRect(400, 105, 98, 40), stop);
+    bSTOP2 = OperatorButton(PanelLeft, QStringLiteral("STOPP 2"), QStringLiteral("F9"),
+                            QRect(400, 249, 98, 40), stop);
+    bFehlStart1 = OperatorButton(PanelLeft, QStringLiteral("Fehlstart 1"), QStringLiteral("F6"),
+                                 QRect(532, 105, 125, 40), falseStart);
+    bFehlStart2 = OperatorButton(PanelLeft, QStringLiteral("Fehlstart 2"),
+                                 QStringLiteral("Strg+F6"), QRect(532, 249, 125, 40), falseStart);
+    bRESET = OperatorButton(PanelLeft, QStringLiteral("0,000"), QStringLiteral("F7"),
+                            QRect(532, 152, 125, 40), reset);
+    bAVARIA = OperatorButton(PanelLeft, QString(), QStringLiteral("F4"), QRect(400, 152, 98, 40),
+                             falseStart);
+    bAVARIA->hide(); // reached by F4 only
+    bFehlStart1->hide();
+    bFehlStart2->hide();
+    for (TOperatorButton* button : {bSTOP1, bSTOP2, bRESET})
+        button->SetOperatorButton(false);
+
+    ImageLSstart =
+        Picture(PanelLeft, QRect(504, 51, 22, 22), QStringLiteral("Blockieren LS START (F10)"));
+    ImageLSstop1 =
+        Picture(PanelLeft, QRect(504, 115, 22, 22), QStringLiteral("Blockieren LS STOPP1 (F11)"));
+    ImageLSstop2 =
+        Picture(PanelLeft, QRect(504, 259, 22, 22), QStringLiteral("Blockieren LS STOPP2 (F12)"));
+    for (QLabel* image : {ImageLSstart, ImageLSstop1, ImageLSstop2}) {
+        image->setCursor(Qt::PointingHandCursor);
+        image->hide(); // shown while the barrier port is open
+    }
+    ImageAmpel = Picture(PanelLeft, QRect(532, 35, 64, 64));
+    ImageAmpel->setScaledContents(true);
+
+    cbAutomatisch = new QCheckBox(PanelLeft);
+    cbAutomatisch->move(510, 164);
+    cbAutomatisch->setToolTip(QStringLiteral("Automatische Umschaltung in 5 Sekunden"));
+
+    cbKlass = new QComboBox(PanelLeft);
+    cbKlass->setGeometry(602, 50, 55, 22);
+    cbKlass->addItems({"1", "2", "3", "4"});
+    cbKlass->hide();
+
+    ImageTVAus = Picture(PanelLeft, QRect(132, 310, 90, 20), QStringLiteral("Strg+M"));
+    ImageTVAus->setPixmap(TvSwitchPicture(false));
+    ImageTVEin = Picture(PanelLeft, QRect(20, 310, 90, 20), QStringLiteral("Strg+M"));
+    ImageTVEin->setPixmap(TvSwitchPicture(true));
+    ImageTVAus->hide();
+    ImageTVEin->hide();
+
+    PanelImit = new QWidget(PanelLeft);
+    PanelImit->setGeometry(704, 36, 85, 257);
+    PanelImit->setToolTip(QStringLiteral("Lichtschranken Imitation"));
+    Fill(PanelImit, QColor(0xD4, 0xD0, 0xC8));
+    PanelImit->hide();
+}
+
+void TFormMain::CreateProtocolBar() {
+    Panel4 = new QLabel(QStringLiteral("       Protokoll"), PanelLeft);
+    Panel4->setGeometry(394, 293, 391, 43);
+    Panel4->setAlignment(Qt::AlignCenter);
+    Panel4->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel4->setFont(Arial(13, true));
+    Fill(Panel4, QColor(0xD4, 0xD0, 0xC8));
+    struct Entry {
+        QToolButton** button;
+        int left;
+        QString hint;
+        QString icon;
+        QChar glyph;
+    };
+    const Entry entries[] = {
+        {&sbLoad, 1, QString(), QStringLiteral("document-open"), u'O'},
+        {&sbSave, 37, QStringLiteral("Speichern unter..."), QStringLiteral("document-save-as"),
+         u'S'},
+        {&sbExcel, 73, QStringLiteral("Datei in MS Excel"), QStringLiteral("x-office-spreadsheet"),
+         u'X'},
+        {&sbInet, 108, QStringLiteral("Als Webseite"), QStringLiteral("web-browser"), u'W'},
+        {&sbNextKrug, 282, QStringLiteral("Folgenden Rennen"), QStringLiteral("go-next"), u'>'},
+        {&sbPrint, 318, QStringLiteral("Drucken"), QStringLiteral("document-print"), u'P'},
+        {&sbCLS, 354, QString(), QStringLiteral("edit-clear-all"), u'C'},
+    };
+    for (const Entry& entry : entries) {
+        auto* button = new QToolButton(Panel4);
+        button->setGeometry(entry.left, 2, 36, 39);
+        button->setToolTip(entry.hint);
+        button->setIcon(ThemeIcon(entry.icon, entry.glyph));
+        button->setIconSize(QSize(24, 24));
+        button->setAutoRaise(true);
+        *entry.button = button;
+    }
+    sbPrint->setProperty("Tag", 1);
+    connect(sbNextKrug, &QToolButton::clicked, this, [this] { SortGrid1->sbNextKrugClick(); });
+    connect(sbCLS, &QToolButton::clicked, this, &TFormMain::sbCLSClick);
+}
+
+void TFormMain::CreateHiddenMenu() {
+    HideMenu = new QMenu(QStringLiteral("HideMenu"), this);
+    auto entry = [this](const QString& caption, const QKeySequence& key, bool enabled = true) {
+        auto* action = new QAction(caption, this);
+        action->setShortcut(key);
+        action->setEnabled(enabled);
+        return action;
+    };
+    mAvaria = entry(QStringLiteral("Unfall"), Qt::Key_F4, false);
+    Modus1 = entry(QStringLiteral("Modus"), Qt::CTRL | Qt::Key_M);
+    Hilfe1 = entry(QStringLiteral("H&ilfe"), Qt::ALT | Qt::Key_I);
+    mHilfe = entry(QStringLiteral("Hilfe"), Qt::Key_F1);
+    EinstellunGen1 = entry(QStringLiteral("Einstellungen"), Qt::Key_F2);
+    est1 = entry(QStringLiteral("Test"), Qt::CTRL | Qt::Key_T);
+    Zeileentfernen1 = entry(QStringLiteral("Zeile entfernen"), Qt::CTRL | Qt::Key_0);
+    Neu1 = entry(QStringLiteral("Neue zeile"), Qt::CTRL | Qt::Key_N);
+    mJoker = entry(QStringLiteral("Jocker"), Qt::CTRL | Qt::Key_J);
+    // Consumes Alt+F4 without an action: the window closes by its close button only.
+    Beenden1 = entry(QStringLiteral("&Beenden"), Qt::ALT | Qt::Key_F4);
+
+    HideMenu->addActions({Sequence->mStart, Sequence->mFehlstart1, Sequence->mFehlstart2,
+                          Sequence->mStop1, Sequence->mStop2, Sequence->mReset, mAvaria, Modus1,
+                          Hilfe1, mHilfe, EinstellunGen1, est1, Zeileentfernen1, Neu1, mJoker,
+                          Sequence->LockLS1, Sequence->LockLS2, Sequence->LockLS3, Beenden1});
+    addActions(HideMenu->actions());
+
+    connect(mAvaria, &QAction::triggered, this, &TFormMain::bAVARIAClick);
+    connect(est1, &QAction::triggered, this, &TFormMain::est1Click);
+    connect(Zeileentfernen1, &QAction::triggered, SortGrid1, &TSortGrid::RemoveRow);
+    connect(Neu1, &QAction::triggered, SortGrid1, &TSortGrid::NewRow);
+    connect(mJoker, &QAction::triggered, SortGrid1, &TSortGrid::mJokerClick);
+}
+
+void TFormMain::StartUp() {
+    const QString title = ProgramTitle();
+    const QString picture = title + QStringLiteral(".jpg");
+    ImageTitle->setToolTip(picture);
+    const QImage image = LoadJpegPicture(picture);
+    if (!image.isNull())
+        ImageTitle->setPixmap(QPixmap::fromImage(
+            image.scaled(ImageTitle->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    setWindowTitle(title + QStringLiteral(" v 1.1"));
+    Sequence->SetStartLight(2);
+    auto soundFile = [](const QString& name) {
+        const QString path = ProgramFolder() + u'/' + name;
+        return QFileInfo::exists(path) ? path : QString();
+    };
+    race.state.StopSoundFile = soundFile(QStringLiteral("stopp.wav"));
+    race.state.StartSoundFile = soundFile(QStringLiteral("start.wav"));
+    eTitle->setText(QStringLiteral("* * *"));
+    race.settings.UpdateBarrierCount();
+    ImageAmpel->setVisible(race.settings.ColSpeed0);
+    ImageTVEin->move(ImageTVAus->pos());
+    ImageTVAus->setVisible(QGuiApplication::screens().size() > 1);
+    sbCLS->setToolTip(QStringLiteral("Löschen (F8)"));
+    sbLoad->setToolTip(QStringLiteral("Öffnen"));
+    ShowDate(QDateTime::currentDateTime());
+    SortGrid1->ApplyClassMode(race.settings.Klass);
+    UpdateProtocolCommands();
+    SortGrid1->SelectRow(SortGrid1->CurrentRow());
+}
+
+void TFormMain::UpdateProtocolCommands() {
+    const bool content = SortGrid1->Protocol()->HasContent();
+    for (QToolButton* button : {sbCLS, sbPrint, sbExcel, sbSave, sbInet})
+        button->setEnabled(content);
+    bAVARIA->SetOperatorButton(content);
+    mAvaria->setEnabled(content);
 }
 
 void TFormMain::FormResize() {
     const auto widths = ProtocolColumnWidths(race.settings, SortGrid1->viewport()->width());
     for (int column = 0; column < kProtocolColumns; ++column)
         SortGrid1->SetColumnWidth(column, widths[column]);
+    eTitle->resize(width() - eTitle->x() - 2, eTitle->height());
+}
+
+void TFormMain::ShowDate(const QDateTime& now) {
+    const QLocale locale;
+    PanelDate->setText(locale.toString(now.date(), QLocale::ShortFormat) + QStringLiteral("   ") +
+                       locale.toString(now.time(), QLocale::ShortFormat));
+}
+
+void TFormMain::sbCLSClick() {
+    if (!FDlgYesNo->Ask(QStringLiteral("Zeitenprotokoll  löschen?"))) return;
+    SortGrid1->ClearProtocol();
+    UpdateProtocolCommands();
+}
+
+void TFormMain::bAVARIAClick() {
+    SortGrid1->MarkRowCrashed();
+}
+
+void TFormMain::est1Click() {
+    PanelImit->setVisible(PanelImit->isHidden());
 }
 
 void TFormMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    if (!SortGrid1) return; // still being built
+    const int w = width();
+    Panel1->resize(w, kTopBarHeight);
+    PanelDate->setGeometry(w - 222, 2, 222, kTopBarHeight - 4);
+    PanelLeft->resize(w, kRaceAreaHeight);
+    Panel4->resize(w - 394 - (kDesignWidth - 785), Panel4->height());
+    for (QToolButton* button : {sbNextKrug, sbPrint, sbCLS})
+        button->move(Panel4->width() - (391 - (button == sbNextKrug ? 282
+                                               : button == sbPrint  ? 318
+                                                                    : 354)),
+                     button->y());
+    PanelImit->move(w - (kDesignWidth - 704), PanelImit->y());
     const int top = kTopBarHeight + kRaceAreaHeight;
-    SortGrid1->setGeometry(0, top, width(), height() - top);
+    SortGrid1->setGeometry(0, top, w, height() - top);
+    FormResize();
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    // Only a running clock makes closing a question: a heat would be lost.
+    if ((FrameT1->IsRunning() || FrameT2->IsRunning()) &&
+        !FDlgYesNo->Ask(QStringLiteral("Beenden?"))) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (SortGrid1 && watched == SortGrid1->viewport() && event->type() == QEvent::Resize)
+        FormResize();
+    if (watched == LabelLogo && event->type() == QEvent::MouseButtonRelease)
+        QDesktopServices::openUrl(QUrl(kMakerPage));
+    return QWidget::eventFilter(watched, event);
 }

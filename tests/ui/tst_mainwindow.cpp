@@ -27,8 +27,10 @@ private slots:
         TFormMain window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.FrameT1->geometry(), QRect(19, 58, 374, 143));
-        QCOMPARE(window.FrameT2->geometry(), QRect(19, 197, 374, 143));
+        // In the race area below the 38 pixel top bar.
+        QCOMPARE(window.FrameT1->geometry(), QRect(19, 20, 374, 143));
+        QCOMPARE(window.FrameT2->geometry(), QRect(19, 159, 374, 143));
+        QCOMPARE(window.FrameT1->mapTo(&window, QPoint()), QPoint(19, 58));
         QCOMPARE(window.FrameT1->Tag(), 1);
         QCOMPARE(window.FrameT2->Tag(), 2);
         QCOMPARE(window.FrameT2->editStartN1->value(), 2);
@@ -36,13 +38,13 @@ private slots:
 
         // Black panel, dark leading zeros, yellow units.
         const QImage shot = window.grab().toImage();
-        const QPoint frame = window.FrameT1->pos();
+        const QPoint frame = window.FrameT1->mapTo(&window, QPoint());
         const QPoint digit4 = frame + window.FrameT1->Digit4->pos();
         const QPoint digit6 = frame + window.FrameT1->Digit6->pos();
         QCOMPARE(QColor(shot.pixel(digit4 + QPoint(23, 5))), DigitPalette[0]);
         QCOMPARE(QColor(shot.pixel(digit6 + QPoint(23, 5))), DigitPalette[1]);
         QCOMPARE(QColor(shot.pixel(digit6 + QPoint(24, 24))), QColor(Qt::black));
-        QCOMPARE(QColor(shot.pixel(5, 5)), QColor(0xA6, 0xCA, 0xF0));
+        QCOMPARE(QColor(shot.pixel(680, 250)), QColor(0xA6, 0xCA, 0xF0));
     }
 
     void lanesWriteIntoTheProtocol() {

@@ -1,0 +1,345 @@
+#include "TestMain.h"
+
+#include "protocol/SortGrid.h"
+#include "race/LaneTimer.h"
+#include "race/RaceSequence.h"
+#include "ui/DlgYesNo.h"
+#include "ui/MainWindow.h"
+#include "widgets/Digit.h"
+#include "widgets/OperatorButton.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+constexpr qint64 kMs = 1000000;
+
+// The real window, shown offscreen and active, with a clock the test moves by hand.
+struct Console {
+    std::unique_ptr<TFormMain> owner = std::make_unique<TFormMain>();
+    TFormMain& w = *owner;
+    qint64 now = 1000 * kMs;
+    qint64 start = 0;
+    Console() {
+        w.race.HighResTimer1.SetTickSource([this] { return now; });
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+    }
+    void Key(int key, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(&w, Qt::Key(key), modifiers);
+    }
+    void Press(QAbstractButton* button) { QTest::mousePress(button, Qt::LeftButton); }
+    void Release(QAbstractButton* button) { QTest::mouseRelease(button, Qt::LeftButton); }
+    void Start() {
+        Key(Qt::Key_F5);
+        start = w.race.state.StartTicks;
+    }
+    void At(qint64 ms) { now = start + ms * kMs; }
+    QString Cell(int row, int column) { return w.SortGrid1->Protocol()->Cell(row, column); }
+    QString Shown(TFrame1* f) {
+        QString s;
+        for (TDigit* d : {f->Digit4, f->Digit5, f->Digit6, f->Digit7, f->Digit8, f->Digit9})
+            s += QString::number(d->Value());
+        return s.insert(3, ',');
+    }
+    // Answers the next question box; it is modal, so the answer is queued before it opens.
+    void Answer(bool yes) {
+        TFDlgYesNo* dialog = w.FDlgYesNo;
+        QTimer::singleShot(0, dialog, [dialog, yes] {
+            if (dialog->isVisible()) (yes ? dialog->bYes : dialog->bNo)->click();
+        });
+    }
+};
+
+} // namespace
+
+class RaceSequenceTest : public QObject {
+    Q_OBJECT
+private slots:
+    void readyAtStartUp() {
+        Console c;
+        QVERIFY(c.w.bSTART->isEnabled());
+        QVERIFY(!c.w.bSTOP1->isEnabled() && !c.w.bSTOP2->isEnabled() && !c.w.bRESET->isEnabled());
+        QVERIFY(c.w.Sequence->mStart->isEnabled());
+        QVERIFY(!c.w.Sequence->mReset->isEnabled());
+        QVERIFY(c.w.bFehlStart1->isHidden() && c.w.bFehlStart2->isHidden());
+        QVERIFY(c.w.ImageLSstart->isHidden()); // no barrier port: manual mode
+        QCOMPARE(c.w.Sequence->StartLight(), 2);
+        QCOMPARE(c.w.HideMenu->actions().size(), 19);
+        QCOMPARE(c.w.HideMenu->actions().first()->shortcut(), QKeySequence(Qt::Key_F5));
+        QCOMPARE(c.w.HideMenu->actions().last()->text(), QString("&Beenden"));
+    }
+
+    void startWithThePortClosed() {
+        Console c;
+        c.Start();
+        QVERIFY(c.w.FrameT1->IsRunning() && c.w.FrameT2->IsRunning());
+        QVERIFY(!c.w.bSTART->isEnabled() && !c.w.Sequence->mStart->isEnabled());
+        QVERIFY(c.w.bSTOP1->isEnabled() && c.w.bSTOP2->isEnabled());
+        QCOMPARE(c.w.bSTOP1->CurrentFace(), QColor(0xFF, 0x00, 0x00));
+        QVERIFY(!c.w.bFehlStart1->isHidden() && !c.w.bFehlStart2->isHidden());
+        QVERIFY(!c.w.bRESET->isEnabled());
+        QCOMPARE(c.w.bRESET->CurrentFace(), c.w.bRESET->palette().color(QPalette::Button));
+        QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::Lane1Group), 1);
+        QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::StartGroup), 0);
+        QVERIFY(c.w.Sequence->TimerGesperrtStart->isActive());
+        QCOMPARE(c.Cell(1, ColStartNr), QString("1"));
+        QCOMPARE(c.Cell(2, ColStartNr), QString("2"));
+        c.At(1234);
+        QTRY_COMPARE(c.Shown(c.w.FrameT1), QString("001,234"));
+    }
+
+    void twoStopsFinishTheHeatAndTheResetFollows() {
+        Console c;
+        c.w.cbAutomatisch->setChecked(true);
+        QSignalSpy finished(c.w.Sequence, &TRaceSequence::HeatFinished);
+        c.Start();
+        c.At(12345);
+        c.Press(c.w.bSTOP1); // acts on the press, not on the release
+        QVERIFY(!c.w.FrameT1->IsRunning());
+        c.Release(c.w.bSTOP1);
+        QVERIFY(c.w.bFehlStart1->isHidden()); // stopped by its button: no false start offered
+        QVERIFY(c.w.bRESET->isEnabled());
+        QVERIFY(!c.w.Sequence->TimerReset->isActive());
+        c.At(13000);
+        c.Key(Qt::Key_F9);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(c.Cell(1, ColTime), QString("12,345"));
+        QCOMPARE(c.Cell(1, ColWin), QString("+"));
+        QCOMPARE(c.Cell(2, ColTime), QString("13,000"));
+        QCOMPARE(c.Cell(2, ColWin), QString());
+        QVERIFY(c.w.Sequence->TimerReset->isActive());
+        QCOMPARE(c.w.Sequence->TimerReset->interval(), 5000);
+    }
+
+    void automaticResetAdvancesTheStartNumbers() {
+        Console c;
+        c.w.cbAutomatisch->setChecked(true);
+        c.Start();
+        c.At(5000);
+        c.Key(Qt::Key_F8);
+        c.Key(Qt::Key_F9);
+        c.w.Sequence->TimerResetTimer();
+        QCOMPARE(c.w.FrameT1->editStartN1->value(), 3);
+        QCOMPARE(c.w.FrameT1->editStartN2->value(), 5);
+        QCOMPARE(c.w.FrameT2->editStartN1->value(), 4);
+        QCOMPARE(c.w.FrameT2->editStartN2->value(), 6);
+        QCOMPARE(c.Shown(c.w.FrameT1), QString("000,000"));
+        QVERIFY(c.w.bSTART->isEnabled() && !c.w.bRESET->isEnabled());
+        QVERIFY(!c.w.Sequence->TimerReset->isActive());
+    }
+
+    void noAutomaticResetUnlessTicked() {
+        Console c;
+        c.Start();
+        c.Key(Qt::Key_F8);
+        c.Key(Qt::Key_F9);
+        QVERIFY(!c.w.Sequence->TimerReset->isActive());
+    }
+
+    void falseStartGivesTheOtherLaneTheMark() {
+        Console c;
+        c.Start();
+        c.At(800);
+        c.Key(Qt::Key_F6, Qt::ControlModifier); // Strg+F6: lane 2
+        QVERIFY(!c.w.FrameT2->IsRunning());
+        QVERIFY(c.w.bFehlStart2->isHidden());
+        QCOMPARE(c.Cell(2, ColTime), QString("-"));
+        c.At(9000);
+        c.Key(Qt::Key_F8);
+        QCOMPARE(c.Cell(1, ColWin), QString("+"));
+        QCOMPARE(c.Cell(2, ColWin), QString());
+        QCOMPARE(c.Cell(2, ColSpeed), QString());
+    }
+
+    void falseStartOnAStoppedLaneDoesNotEndTheHeat() {
+        Console c;
+        c.w.cbAutomatisch->setChecked(true);
+        QSignalSpy finished(c.w.Sequence, &TRaceSequence::HeatFinished);
+        c.Start();
+        c.At(4000);
+        c.Key(Qt::Key_F8);
+        c.At(4500);
+        c.Key(Qt::Key_F6); // lane 1 again, after its stop
+        QCOMPARE(c.w.race.state.StopCount, 1);
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(c.w.FrameT2->IsRunning());
+        QVERIFY(!c.w.Sequence->TimerReset->isActive());
+        c.At(7000);
+        c.Key(Qt::Key_F9);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(c.Cell(2, ColTime), QString("7,000"));
+        QCOMPARE(c.Cell(2, ColWin), QString("+"));
+    }
+
+    void resetAfterOnlyLaneOneStopped() {
+        Console c;
+        c.Start();
+        c.At(3000);
+        c.Key(Qt::Key_F8);
+        c.Key(Qt::Key_F7);
+        QCOMPARE(c.w.FrameT1->editStartN1->value(), 3);
+        QCOMPARE(c.w.FrameT1->editStartN2->value(), 5);
+        QCOMPARE(c.w.FrameT2->editStartN1->value(), 2);
+        QCOMPARE(c.w.FrameT2->editStartN2->value(), 4);
+        QVERIFY(!c.w.FrameT2->IsRunning());
+        QCOMPARE(c.Shown(c.w.FrameT2), QString("000,000"));
+        QVERIFY(!c.w.Sequence->mStop2->isEnabled());
+        c.Key(Qt::Key_F9); // the abandoned lane cannot be stopped any more
+        QVERIFY(c.Cell(2, ColTime).isEmpty());
+    }
+
+    void secondStopOfALaneIsIgnored() {
+        Console c;
+        c.Start();
+        c.At(5000);
+        c.Key(Qt::Key_F8);
+        c.At(6000);
+        c.Key(Qt::Key_F8);
+        c.Press(c.w.bSTOP1);
+        QCOMPARE(c.Cell(1, ColTime), QString("5,000"));
+        QCOMPARE(c.Shown(c.w.FrameT1), QString("005,000"));
+        QCOMPARE(c.w.race.state.StopCount, 1);
+    }
+
+    void crashMarksTheSelectedRow() {
+        Console c;
+        c.Key(Qt::Key_F4); // empty protocol: nothing to mark
+        QVERIFY(!c.w.mAvaria->isEnabled());
+        c.Start();
+        QVERIFY(c.w.mAvaria->isEnabled());
+        c.Key(Qt::Key_F8);
+        c.Key(Qt::Key_F9);
+        c.w.SortGrid1->SelectRow(1);
+        c.Key(Qt::Key_F4);
+        for (int column = kFirstResultColumn; column < kProtocolColumns; ++column)
+            QCOMPARE(c.Cell(1, column), QString("-"));
+        QCOMPARE(c.Cell(2, ColWin), QString());
+    }
+
+    void startLockOutOfZeroLeavesTheTimerOff() {
+        Console c;
+        c.w.Sequence->TimerGesperrtStart->setInterval(0);
+        c.Key(Qt::Key_F10); // arm the start group by hand
+        QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::StartGroup), 1);
+        QCOMPARE(c.w.Sequence->StartLight(), 3);
+        c.Start();
+        QVERIFY(!c.w.Sequence->TimerGesperrtStart->isActive());
+        QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::StartGroup), 0);
+        QCOMPARE(c.w.Sequence->StartLight(), 0);
+    }
+
+    void lockOutsRearmTheInputs() {
+        Console c;
+        c.Start();
+        c.Key(Qt::Key_F8);
+        QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::Lane1Group), 0);
+        QVERIFY(c.w.Sequence->TimerGesperrtStop1->isActive());
+        c.w.Sequence->TimerGesperrtTimer(c.w.Sequence->TimerGesperrtStop1);
+        // The lane has stopped: its input stays blocked.
+        QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::Lane1Group), 0);
+        c.w.Sequence->TimerGesperrtTimer(c.w.Sequence->TimerGesperrtStart);
+        QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::StartGroup), 0); // START is disabled
+    }
+
+    void closeAsksOnlyWhileAClockRuns() {
+        Console c;
+        c.Start();
+        c.Answer(false);
+        QVERIFY(!c.w.close());
+        QVERIFY(c.w.isVisible());
+        QVERIFY(c.w.FrameT1->IsRunning());
+        QCOMPARE(c.w.FDlgYesNo->Label1->text(), QString("Beenden?"));
+        c.Answer(true);
+        QVERIFY(c.w.close());
+        Console idle;
+        QVERIFY(idle.w.close()); // nothing runs: no question
+    }
+
+    void clearingAsksFirst() {
+        Console c;
+        c.Start();
+        c.Key(Qt::Key_F8);
+        c.Key(Qt::Key_F9);
+        QVERIFY(c.w.sbCLS->isEnabled());
+        c.Answer(false);
+        c.w.sbCLS->click();
+        QCOMPARE(c.w.FDlgYesNo->Label1->text(), QString("Zeitenprotokoll  löschen?"));
+        QCOMPARE(c.w.SortGrid1->Protocol()->DataRowCount(), 2);
+        c.Answer(true);
+        c.w.sbCLS->click();
+        QCOMPARE(c.w.SortGrid1->Protocol()->DataRowCount(), 1);
+        QVERIFY(!c.w.sbCLS->isEnabled() && !c.w.sbSave->isEnabled() && !c.w.mAvaria->isEnabled());
+        QVERIFY(c.w.sbLoad->isEnabled() && c.w.sbNextKrug->isEnabled());
+    }
+
+    void protocolWithoutNumberInRowOneCountsAsEmpty() {
+        Console c;
+        TProtocolModel* protocol = c.w.SortGrid1->Protocol();
+        protocol->SetRows({TProtocolModel::DefaultHeaderTexts(),
+                           QStringList(kProtocolColumns, QString()),
+                           {"7", "Huber", "", "", "", "", "", "", "", "", ""}});
+        QVERIFY(!c.w.sbSave->isEnabled() && !c.w.sbPrint->isEnabled() && !c.w.sbInet->isEnabled());
+        protocol->SetCell(1, ColStartNr, "3");
+        QVERIFY(c.w.sbSave->isEnabled() && c.w.sbExcel->isEnabled() && c.w.mAvaria->isEnabled());
+    }
+
+    void layoutFollowsTheWidthAndTheWiring() {
+        Console c;
+        auto width = [&](int column) { return c.w.SortGrid1->ColumnWidth(column); };
+        c.w.resize(800, 572);
+        QTRY_COMPARE(width(ColStartNr), 40);
+        const int client = c.w.SortGrid1->viewport()->width();
+        int sum = client - 11 - (40 + 60 + 60 + 58 + 51 + 57 + 43 + 57 + 30);
+        QCOMPARE(width(ColName), sum / 3 * 2);
+        QCOMPARE(width(ColFirstName), sum - sum / 3 * 2);
+        QCOMPARE(c.w.eTitle->width(), 800 - 400 - 2);
+        c.w.resize(1100, 600);
+        QTRY_COMPARE(c.w.eTitle->width(), 1100 - 400 - 2);
+        const int wide = c.w.SortGrid1->viewport()->width();
+        sum = wide - 11 - (40 + 60 + 60 + 58 + 51 + 57 + 43 + 57 + 30);
+        QCOMPARE(width(ColName) + width(ColFirstName), sum);
+        c.w.race.settings.ColSpeed2 = false;
+        c.w.FormResize();
+        QCOMPARE(width(ColIntermediate), -1);
+        QCOMPARE(width(ColName) + width(ColFirstName), sum + 58);
+        // The right-hand protocol buttons keep to the right edge.
+        QCOMPARE(c.w.Panel4->width() - c.w.sbCLS->x(), 391 - 354);
+    }
+
+    void imitationPanelToggles() {
+        Console c;
+        QVERIFY(c.w.PanelImit->isHidden());
+        c.Key(Qt::Key_T, Qt::ControlModifier);
+        QVERIFY(!c.w.PanelImit->isHidden());
+        c.Key(Qt::Key_T, Qt::ControlModifier);
+        QVERIFY(c.w.PanelImit->isHidden());
+    }
+
+    void protocolShortcuts() {
+        Console c;
+        c.Key(Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(c.Cell(1, ColStartNr), QString("1"));
+        c.Key(Qt::Key_Escape);
+        c.Key(Qt::Key_J, Qt::ControlModifier);
+        QCOMPARE(c.Cell(1, ColWin), QString("+"));
+        c.Key(Qt::Key_0, Qt::ControlModifier);
+        QVERIFY(c.w.SortGrid1->Protocol()->IsBlankRow(1));
+    }
+};
+RENNUHR_TEST(RaceSequenceTest);
+
+#include "tst_racesequence.moc"
