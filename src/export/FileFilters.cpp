@@ -41,13 +41,16 @@ FileTypeNames SystemFileTypeNames() {
 
 QList<FileFilterEntry> OpenDialogFilters(const FileTypeNames& names, bool withExcel) {
     QList<FileFilterEntry> entries{Entry(ProtocolFileKind::Text, names.text, "Textdatei", "*.txt")};
+    // Older participant lists still come as .xls; only .xlsx is written.
     if (withExcel)
-        entries.append(Entry(ProtocolFileKind::Excel, names.excel, "MS Excel", "*.xlsx"));
+        entries.append(Entry(ProtocolFileKind::Excel, names.excel, "MS Excel", "*.xlsx *.xls"));
     return entries;
 }
 
 QList<FileFilterEntry> SaveDialogFilters(const FileTypeNames& names, bool withExcel) {
-    QList<FileFilterEntry> entries = OpenDialogFilters(names, withExcel);
+    QList<FileFilterEntry> entries{Entry(ProtocolFileKind::Text, names.text, "Textdatei", "*.txt")};
+    if (withExcel)
+        entries.append(Entry(ProtocolFileKind::Excel, names.excel, "MS Excel", "*.xlsx"));
     entries.append(Entry(ProtocolFileKind::Word, names.word, "MS Word", "*.docx"));
     entries.append(Entry(ProtocolFileKind::Html, names.html, "Webseite", "*.html"));
     return entries;

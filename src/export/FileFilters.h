@@ -26,7 +26,7 @@ struct FileFilterEntry {
 // Text, then Excel (when offered), Word and web page: the writer follows the kind of the
 // entry picked, not its position.
 QList<FileFilterEntry> SaveDialogFilters(const FileTypeNames& names, bool withExcel = true);
-// Text, then Excel (when offered).
+// Text, then Excel (when offered; .xlsx and the older .xls).
 QList<FileFilterEntry> OpenDialogFilters(const FileTypeNames& names, bool withExcel = true);
 
 QStringList NameFilters(const QList<FileFilterEntry>& entries);

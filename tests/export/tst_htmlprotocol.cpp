@@ -155,7 +155,7 @@ private slots:
                  QStringList({"Textdatei (*.txt)", "MS Excel (*.xlsx)", "MS Word (*.docx)",
                               "Webseite (*.html)"}));
         QCOMPARE(NameFilters(OpenDialogFilters(none)),
-                 QStringList({"Textdatei (*.txt)", "MS Excel (*.xlsx)"}));
+                 QStringList({"Textdatei (*.txt)", "MS Excel (*.xlsx *.xls)"}));
 
         // Without Excel the later entries move up; the kind tells the writer.
         const FileTypeNames named{"Text", "Tabelle", "Dokument", "Seite"};

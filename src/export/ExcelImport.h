@@ -1,0 +1,16 @@
+#pragma once
+
+#include "ProtocolText.h"
+
+#include <QString>
+
+// Reads the first worksheet of an .xlsx workbook or a legacy .xls file. Sheet row 1 becomes
+// the header row as it stands (no titles are filled in); the protocol ends before the first
+// row whose column A is empty, and keeps at least the sheet's first row. Numbers become German
+// number texts. On failure nothing is returned and the message says why; the caller keeps
+// its protocol.
+ProtocolReadResult ReadExcelWorkbook(const QString& fileName);
+
+// A sheet number as text: decimal comma, up to 15 significant digits, no group separators,
+// whole numbers without decimals (7 -> "7", 12.345 -> "12,345").
+QString ExcelNumberText(double value);
