@@ -147,9 +147,9 @@ void TFrame1::StartLane() {
     if (protocol_) protocol_->PrepareHeatRow(editStartN1->text());
 }
 
-void TFrame1::StopLane() {
+void TFrame1::StopLane(std::optional<qint64> stopTicks) {
     // The instant comes first; display and protocol work follow.
-    stopTicks_ = race_.HighResTimer1.NowTicks();
+    stopTicks_ = stopTicks ? *stopTicks : race_.HighResTimer1.NowTicks();
     Clock->stop();
     ShowTicks(stopTicks_ - race_.state.StartTicks);
     const LaneResult result = ComputeLaneResult(race_, tag_, stopTicks_);

@@ -5,6 +5,8 @@
 #include <QColor>
 #include <QWidget>
 
+#include <optional>
+
 class QLabel;
 class QSpinBox;
 class QTimer;
@@ -33,7 +35,8 @@ public:
     void ShowTime(int seconds, int milliseconds);
     void ShowTicks(qint64 ticks);
     void StartLane();
-    void StopLane();
+    // Freezes the clock on the stop instant: the one given (a barrier's), or now.
+    void StopLane(std::optional<qint64> stopTicks = {});
     void ResetLane();
     // Runs every 10 ms while Clock is on.
     void ClockTimer();

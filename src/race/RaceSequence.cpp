@@ -41,7 +41,7 @@ TRaceSequence::TRaceSequence(Race& race, const RaceControls& controls, QObject* 
     LockLS1 = MenuEntry(this, QStringLiteral("Lock LS start"), Qt::Key_F10, true);
     LockLS2 = MenuEntry(this, QStringLiteral("Lock LS1"), Qt::Key_F11, true);
     LockLS3 = MenuEntry(this, QStringLiteral("Lock LS2"), Qt::Key_F12, true);
-    connect(mStart, &QAction::triggered, this, &TRaceSequence::mStartClick);
+    connect(mStart, &QAction::triggered, this, [this] { mStartClick(); });
     connect(mStop1, &QAction::triggered, this, [this] { mStopClick(1); });
     connect(mStop2, &QAction::triggered, this, [this] { mStopClick(2); });
     connect(mFehlstart1, &QAction::triggered, this, [this] { bFehlStartClick(1); });
@@ -132,14 +132,27 @@ void TRaceSequence::ImageLSClick(int group) {
         SetStartLight(armed_[group] * 3); // yellow when armed, red when blocked
 }
 
-void TRaceSequence::mStartClick() {
+void TRaceSequence::StartAt(qint64 instant) {
+    if (mStart->isEnabled()) mStartClick(instant);
+}
+
+void TRaceSequence::StopLaneAt(int lane, qint64 instant) {
+    if (StopAction(lane)->isEnabled()) mStopClick(lane, instant);
+}
+
+void TRaceSequence::SetArmImagesVisible(bool visible) {
+    for (int group = 0; group < 3; ++group)
+        ArmImage(group)->setVisible(visible);
+}
+
+void TRaceSequence::mStartClick(std::optional<qint64> instant) {
     // A lane still showing its last time is reset first, so both start from zero.
     for (TFrame1* lane : {c_.FrameT1, c_.FrameT2})
         if (!lane->IsRunning() && lane->StopTicks() != race_.state.StartTicks) {
             c_.bRESET->click();
             break;
         }
-    race_.state.StartTicks = race_.HighResTimer1.NowTicks();
+    race_.state.StartTicks = instant ? *instant : race_.HighResTimer1.NowTicks();
     if (race_.settings.ColSpeed0 && PortOpen()) SetStartLight(1);
     race_.state.ClearHeat();
     c_.FrameT1->StartLane();
@@ -162,13 +175,13 @@ void TRaceSequence::mStartClick() {
         }
 }
 
-void TRaceSequence::mStopClick(int lane) {
+void TRaceSequence::mStopClick(int lane, std::optional<qint64> instant) {
     TRaceState& state = race_.state;
     if (!state.LaneStopped[lane]) {
         state.LaneStopped[lane] = true;
         if (++state.StopCount == 1) state.FirstLane = lane;
     }
-    Frame(lane)->StopLane();
+    Frame(lane)->StopLane(instant);
     StopAction(lane)->setEnabled(false);
     LockOutLane(lane);
     PlaySignal(state.StopSoundFile);

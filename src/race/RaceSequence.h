@@ -3,6 +3,7 @@
 #include <QObject>
 
 #include <functional>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -64,8 +65,12 @@ public:
     void SetStartLight(int picture);
     void SetSoundPlayer(std::function<void(const QString&)> player) { player_ = std::move(player); }
 
-    void mStartClick();
-    void mStopClick(int lane);
+    // A start or stop at a known instant (a barrier's) instead of the moment of handling.
+    void mStartClick(std::optional<qint64> instant = {});
+    void mStopClick(int lane, std::optional<qint64> instant = {});
+    // Like a click of mStart or mStop1/mStop2: nothing while the entry is disabled.
+    void StartAt(qint64 instant);
+    void StopLaneAt(int lane, qint64 instant);
     void bFehlStartClick(int lane);
     void mResetClick();
     void ImageLSClick(int group);
@@ -77,6 +82,11 @@ public:
     void TimerResetTimer();
     void bSTARTMouseDown();
     void bSTOPMouseDown(int lane);
+
+    TOperatorButton* FalseStartButton(int lane) const;
+    QLabel* ImageAmpel() const { return c_.ImageAmpel; }
+    // The arming images show while the barrier port is open.
+    void SetArmImagesVisible(bool visible);
 
 signals:
     // A lane stopped and its row is written.
@@ -94,7 +104,6 @@ private:
     QAction* StopAction(int lane) const;
     QAction* FalseStartAction(int lane) const;
     TOperatorButton* StopButton(int lane) const;
-    TOperatorButton* FalseStartButton(int lane) const;
     QLabel* ArmImage(int group) const;
     void SetReset(bool enabled);
     bool ManualMode() const { return !PortOpen(); }

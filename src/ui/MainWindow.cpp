@@ -6,8 +6,11 @@
 #include "SignalPlayer.h"
 #include "TitlePicture.h"
 #include "protocol/SortGrid.h"
+#include "race/BarrierInputs.h"
 #include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
+#include "serial/ComPort.h"
+#include "widgets/Led.h"
 #include "widgets/OperatorButton.h"
 
 #include <QAction>
@@ -21,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
@@ -146,6 +150,10 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), player_(new SignalPlaye
     Sequence = new TRaceSequence(race, controls, this);
     Sequence->SetSoundPlayer([this](const QString& file) { player_->Play(file); });
 
+    CreateImitationPanel();
+    Barriers = new TBarrierInputs(race, *Sequence, Led, this);
+    connect(Sequence, &TRaceSequence::DisplayReset, Barriers, &TBarrierInputs::LampsOff);
+    CreatePort();
     CreateHiddenMenu();
     FDlgYesNo = new TFDlgYesNo(this);
 
@@ -157,7 +165,88 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), player_(new SignalPlaye
     StartUp();
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+    // Last: nothing may arrive from the lines while the window goes.
+    ComPort->Close();
+}
+
+void TFormMain::CreateImitationPanel() {
+    auto button = [this](const QString& caption, const QString& hint, int top) {
+        auto* b = new QPushButton(caption, PanelImit);
+        b->setGeometry(4, top, 77, 26);
+        b->setToolTip(hint);
+        b->setFocusPolicy(Qt::NoFocus);
+        return b;
+    };
+    bImit1 = button(QStringLiteral("7+8"), QStringLiteral("Ampel-Kontakt-Start"), 8);
+    bImit2 =
+        button(QStringLiteral("1+4 (1.)"), QStringLiteral("1.Reakt/Zwisch/TopSpeed/Stopp"), 78);
+    bImit3 =
+        button(QStringLiteral("4+6 (2.)"), QStringLiteral("2.Reakt/Zwisch/TopSpeed/Stopp"), 158);
+    const QString hints[9] = {
+        QStringLiteral("Ampel-Kontakt-Start"), QStringLiteral("Reaktion-LS1"),
+        QStringLiteral("LS-Zwischzeit 1"),     QStringLiteral("TopSpeed-LS 1"),
+        QStringLiteral("Stopp-LS 1"),          QStringLiteral("Reaktion-LS2"),
+        QStringLiteral("LS-Zwischzeit 2"),     QStringLiteral("TopSpeed-LS 2"),
+        QStringLiteral("Stopp-LS 2")};
+    for (int i = 0; i < 9; ++i) {
+        Led[i] = new TLed(PanelImit);
+        Led[i]->SetKind(lkGreen);
+        Led[i]->setToolTip(hints[i]);
+    }
+    Led[0]->move(34, 40);
+    // One row per lane under its button, event 1 at the left.
+    for (int k = 1; k <= 4; ++k) {
+        Led[k]->move(4 + (k - 1) * 20, 110);
+        Led[k + 4]->move(4 + (k - 1) * 20, 190);
+    }
+    auto* caption = new QLabel(QStringLiteral("LS IMIT"), PanelImit);
+    caption->setGeometry(0, 228, 85, 20);
+    caption->setAlignment(Qt::AlignCenter);
+    caption->setFont(Arial(12, true));
+    int tag = 1;
+    for (QPushButton* b : {bImit1, bImit2, bImit3})
+        connect(b, &QPushButton::clicked, this,
+                [this, t = tag++] { Barriers->bImit1Click(t, ComPort->ModemStatus()); });
+}
+
+void TFormMain::CreatePort() {
+    ComPort = new TComPort(race.HighResTimer1, this);
+    // The wiring needs DTR and RTS on; nothing is ever sent or received.
+    ComPort->SetPort(0);
+    ComPort->SetBaudRate(br9600);
+    ComPort->SetBaudRateUser(28800);
+    ComPort->SetFlowControl(fcRtsCts);
+    ComPort->SetDataBits(5);
+    ComPort->SetEvents(TEvents(evCTS | evDSR | evRLSD));
+    ComPort->SetEnableDTR(true);
+    ComPort->SetWriteBufSize(64);
+    ComPort->SetReadBufSize(64);
+    // The instant and the levels were read by the port's wait thread when the line changed.
+    connect(ComPort, &TComPort::OnCTS, this, [this](TComPort* sender) {
+        const TComLineEvent& e = sender->LastEvent();
+        Barriers->ComPortStart(e.status, e.pulsed, e.ticks);
+    });
+    auto stop = [this](TComPort* sender) {
+        const TComLineEvent& e = sender->LastEvent();
+        Barriers->ComPortStop(e.status, e.pulsed, e.ticks);
+    };
+    connect(ComPort, &TComPort::OnDSR, this, stop);
+    connect(ComPort, &TComPort::OnRLSD, this, stop);
+    connect(ComPort, &TComPort::OnOpen, Barriers, &TBarrierInputs::ComPortOpen);
+    connect(ComPort, &TComPort::OnClose, Barriers, &TBarrierInputs::ComPortClose);
+}
+
+void TFormMain::OpenPort(int port) {
+    ComPort->Close();
+    ComPort->SetPort(quint8(port));
+    if (port == 0) return;
+    try {
+        ComPort->Open();
+    } catch (const EComError&) {
+        // Not reported: the operator runs the heats by hand.
+    }
+}
 
 void TFormMain::CreateTopBar() {
     Panel1 = new QWidget(this);
@@ -388,13 +477,14 @@ void TFormMain::StartUp() {
     race.state.StopSoundFile = soundFile(QStringLiteral("stopp.wav"));
     race.state.StartSoundFile = soundFile(QStringLiteral("start.wav"));
     eTitle->setText(QStringLiteral("* * *"));
-    race.settings.UpdateBarrierCount();
-    ImageAmpel->setVisible(race.settings.ColSpeed0);
     ImageTVEin->move(ImageTVAus->pos());
     ImageTVAus->setVisible(QGuiApplication::screens().size() > 1);
     sbCLS->setToolTip(QStringLiteral("Löschen (F8)"));
     sbLoad->setToolTip(QStringLiteral("Öffnen"));
+    Barriers->ShowBarrierLamps();
+    PortsPresent = TComPort::ScanComPorts(ComPort->DeviceFactory());
     ShowDate(QDateTime::currentDateTime());
+    OpenPort(race.settings.Port);
     SortGrid1->ApplyClassMode(race.settings.Klass);
     UpdateProtocolCommands();
     SortGrid1->SelectRow(SortGrid1->CurrentRow());

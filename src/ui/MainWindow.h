@@ -12,7 +12,11 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QTimer;
+class QPushButton;
 class QToolButton;
+class TBarrierInputs;
+class TComPort;
+class TLed;
 class TFDlgYesNo;
 class TFrame1;
 class TOperatorButton;
@@ -56,6 +60,11 @@ public:
     QLabel* ImageTVAus;
     QLabel* ImageTVEin;
     QWidget* PanelImit;
+    QPushButton* bImit1;
+    QPushButton* bImit2;
+    QPushButton* bImit3;
+    // Led[0] start contact, Led[1] … Led[4] lane 1, Led[5] … Led[8] lane 2.
+    TLed* Led[9];
     QLabel* Panel4;
     QToolButton* sbLoad;
     QToolButton* sbSave;
@@ -66,6 +75,10 @@ public:
     QToolButton* sbCLS;
     TSortGrid* SortGrid1 = nullptr;
     TRaceSequence* Sequence;
+    TBarrierInputs* Barriers;
+    TComPort* ComPort;
+    // Bit n-1 for each serial port n found at start-up; the highest in the high 16 bits.
+    quint32 PortsPresent = 0;
     TFDlgYesNo* FDlgYesNo;
     QTimer* TimerDate;
 
@@ -82,6 +95,8 @@ public:
     QAction* mJoker;
     QAction* Beenden1;
 
+    // Closes the barrier port and opens port n (0: none); a failure leaves manual mode.
+    void OpenPort(int port);
     void UpdateProtocolCommands();
     void FormResize();
     void ShowDate(const QDateTime& now);
@@ -102,6 +117,8 @@ private:
     void CreateRaceArea();
     void CreateProtocolBar();
     void CreateHiddenMenu();
+    void CreateImitationPanel();
+    void CreatePort();
     void StartUp();
 
     SignalPlayer* player_;

@@ -1,0 +1,125 @@
+#include "BarrierInputs.h"
+
+#include "Race.h"
+#include "RaceSequence.h"
+#include "serial/ComLineEvent.h"
+#include "widgets/Led.h"
+#include "widgets/OperatorButton.h"
+
+#include <QLabel>
+#include <QTimer>
+
+namespace {
+// Each handler keeps only its own lines in the remembered status word: a start-contact change
+// reported together with a barrier pulse must not hide the pulse from the barrier handler.
+constexpr quint32 kLaneLines = kModemDSR | kModemRLSD;
+} // namespace
+
+TBarrierInputs::TBarrierInputs(Race& race, TRaceSequence& sequence, TLed* const (&leds)[9],
+                               QObject* parent)
+    : QObject(parent), race_(race), sequence_(sequence) {
+    for (int i = 0; i < 9; ++i)
+        leds_[i] = leds[i];
+}
+
+void TBarrierInputs::ComPortStart(quint32 status, quint32 pulsed, qint64 ticks) {
+    TRaceState& state = race_.state;
+    const bool cycled = pulsed & kModemCTS; // closed and opened again between two reads
+    if (!forced_ && !cycled && (status & kModemCTS) == (state.PrevModemStatus & kModemCTS)) return;
+    const bool contact = (status & kModemCTS) || state.ImitStart;
+    state.PrevModemStatus = (state.PrevModemStatus & ~kModemCTS) | (status & kModemCTS);
+    // A whole pulse holds both edges, so it starts whatever the polarity.
+    if (cycled || (race_.settings.Alg == 0 && contact) || (race_.settings.Alg == 1 && !contact))
+        StartContactEdge(ticks);
+}
+
+void TBarrierInputs::StartContactEdge(qint64 ticks) {
+    if (sequence_.TimerGesperrtStart->isActive() || !sequence_.ArmFlag(TRaceSequence::StartGroup))
+        return;
+    leds_[0]->SetValue(true);
+    sequence_.StartAt(ticks);
+    if (race_.settings.ColSpeed0) sequence_.SetStartLight(1);
+}
+
+void TBarrierInputs::ComPortStop(quint32 status, quint32 pulsed, qint64 ticks) {
+    TRaceState& state = race_.state;
+    pulsed &= kLaneLines;
+    if (!forced_ && !pulsed && (status & kLaneLines) == (state.PrevModemStatus & kLaneLines))
+        return;
+    const quint32 rising = ((status & ~state.PrevModemStatus) | pulsed) & kLaneLines;
+    const bool lane1 = (rising & kModemRLSD) || state.ImitLane1;
+    const bool lane2 = (rising & kModemDSR) || state.ImitLane2;
+    // The whole level is remembered, so a line that stays on is not counted again.
+    state.PrevModemStatus = (state.PrevModemStatus & ~kLaneLines) | (status & kLaneLines);
+    if ((race_.settings.Alg == 0 && (lane1 || lane2)) ||
+        (race_.settings.Alg == 1 && !(lane1 && lane2)))
+        LaneBarrierEdges(lane1, lane2, ticks);
+}
+
+void TBarrierInputs::LaneBarrierEdges(bool lane1, bool lane2, qint64 ticks) {
+    TRaceState& state = race_.state;
+    for (int lane = 1; lane <= 2; ++lane) {
+        if (!(lane == 1 ? lane1 : lane2)) continue;
+        QTimer* lockOut = lane == 1 ? sequence_.TimerGesperrtStop1 : sequence_.TimerGesperrtStop2;
+        if (lockOut->isActive()) continue;
+        if (sequence_.ArmFlag(lane)) {
+            const int n = ++state.LaneEventCount[lane];
+            // Only four slots per lane: later events (after a re-arm by hand) are counted only.
+            if (n <= 4) {
+                leds_[(lane - 1) * 4 + n]->SetValue(true);
+                state.LaneTicks[lane][n] = ticks;
+            }
+            if (n >= race_.settings.BarrierCount) {
+                sequence_.StopLaneAt(lane, ticks);
+                sequence_.LockOutLane(lane);
+            }
+        } else if (sequence_.ArmFlag(TRaceSequence::StartGroup)) {
+            sequence_.FalseStartButton(lane)->show();
+        }
+    }
+}
+
+void TBarrierInputs::bImit1Click(int tag, quint32 status) {
+    // Stamped at the click: the imitation is as exact as the operator's finger.
+    const qint64 ticks = race_.HighResTimer1.NowTicks();
+    TRaceState& state = race_.state;
+    // The forced flags make the handlers take this as a change whatever the lines read.
+    state.ImitStart = true;
+    forced_ = true;
+    if (tag == 1) {
+        ComPortStart(status, 0, ticks);
+    } else if (tag == 2) {
+        state.ImitLane1 = true;
+        ComPortStop(status, 0, ticks);
+    } else if (tag == 3) {
+        state.ImitLane2 = true;
+        ComPortStop(status, 0, ticks);
+    }
+    forced_ = false;
+    state.ImitStart = state.ImitLane1 = state.ImitLane2 = false;
+}
+
+void TBarrierInputs::ShowBarrierLamps() {
+    sequence_.ImageAmpel()->setVisible(race_.settings.ColSpeed0);
+    race_.settings.UpdateBarrierCount();
+    const int count = race_.settings.BarrierCount;
+    for (int k = 2; k <= 4; ++k) {
+        leds_[k]->setVisible(count >= k);
+        leds_[k + 4]->setVisible(count >= k);
+    }
+}
+
+void TBarrierInputs::ComPortOpen() {
+    sequence_.SetArmImagesVisible(true);
+    if (race_.settings.ColSpeed0) sequence_.SetStartLight(0);
+}
+
+void TBarrierInputs::ComPortClose() {
+    sequence_.SetArmImagesVisible(false);
+    sequence_.SetStartLight(2);
+}
+
+void TBarrierInputs::LampsOff() {
+    for (TLed* led : leds_)
+        led->SetValue(false);
+}
