@@ -1,0 +1,357 @@
+#include "Monitor2.h"
+
+#include "race/LaneTimer.h"
+#include "race/RaceSettings.h"
+#include "widgets/Digit.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QSpinBox>
+
+#include <cmath>
+
+namespace {
+
+// The lane frames were designed at 96 dots per inch; their font sizes are read in points there.
+constexpr int kDesignDpi = 96;
+
+const QColor kLime(0x00, 0xFF, 0x00);
+const QColor kRed(0xFF, 0x00, 0x00);
+const QColor kYellow(0xFF, 0xFF, 0x00);
+
+// Integer a * b / c rounded to nearest, halves away from zero, for non-negative values.
+int MulDiv(int a, int b, int c) {
+    return int((qint64(a) * b + c / 2) / c);
+}
+
+void SetColors(QWidget* widget, const QColor& text, const QColor& background = Qt::black) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, background);
+    palette.setColor(QPalette::WindowText, text);
+    widget->setPalette(palette);
+}
+
+QWidget* BlackPanel(QWidget* parent) {
+    auto* panel = new QWidget(parent);
+    SetColors(panel, Qt::white);
+    panel->setAutoFillBackground(true);
+    return panel;
+}
+
+QLabel* BarLabel(QWidget* bar, const QColor& color, Qt::Alignment alignment) {
+    auto* label = new QLabel(bar);
+    SetColors(label, color);
+    label->setAlignment(alignment | Qt::AlignVCenter);
+    return label;
+}
+
+QLabel* Comma(QWidget* parent) {
+    auto* label = new QLabel(QStringLiteral(","), parent);
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setStyleHint(QFont::Serif);
+    font.setBold(true);
+    font.setPixelSize(64);
+    label->setFont(font);
+    // Same anchoring as on the lane frame, so the scaled comma sits where it sits there.
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    SetColors(label, kYellow);
+    return label;
+}
+
+void MakeRow(QWidget* parent, TDigit** row[6]) {
+    for (int i = 0; i < 6; ++i) {
+        auto* digit = new TDigit(parent);
+        digit->SetColor(Qt::black);
+        digit->SetColorOff(Qt::black);
+        digit->SetColorOn(i < 2 ? DigitPalette[0] : kYellow);
+        digit->SetValueBinary(125);
+        digit->SetThickness(5);
+        digit->SetSeparation(1);
+        *row[i] = digit;
+    }
+}
+
+void SetFontPixels(QWidget* widget, const QFont& base, int pixels) {
+    QFont font = base;
+    font.setPixelSize(qMax(1, pixels));
+    widget->setFont(font);
+}
+
+} // namespace
+
+TFormMonitor2::TFormMonitor2(TFrame1* laneFrame1, TFrame1* laneFrame2,
+                             const TRaceSettings& settings, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      frame1_(laneFrame1), frame2_(laneFrame2), settings_(settings) {
+    Q_ASSERT(frame1_ && frame2_);
+    setWindowTitle(QStringLiteral("Monitor 2"));
+    // Closing the operator's window must end the program even while the TV shows.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setCursor(Qt::BlankCursor);
+    SetColors(this, Qt::white);
+    setAutoFillBackground(true);
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setBold(true);
+    font.setPixelSize(19);
+    setFont(font);
+
+    Panel1 = BlackPanel(this);
+    PanelTimer = BlackPanel(Panel1);
+
+    PanelTitle = new QLabel(QStringLiteral("* * *"), PanelTimer);
+    SetColors(PanelTitle, Qt::white);
+    PanelTitle->setAutoFillBackground(true);
+    PanelTitle->setAlignment(Qt::AlignCenter);
+
+    QLabel** starts[2] = {&LabStart1, &LabStart2};
+    QLabel** nexts[2] = {&LabNext1, &LabNext2};
+    QWidget** bars[2] = {&PanelLab1, &PanelLab2};
+    for (int i = 0; i < 2; ++i) {
+        QWidget* bar = BlackPanel(PanelTimer);
+        *starts[i] = BarLabel(bar, kLime, Qt::AlignLeft);
+        *nexts[i] = BarLabel(bar, kRed, Qt::AlignRight);
+        auto* row = new QHBoxLayout(bar);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(0);
+        row->addWidget(*starts[i]);
+        row->addStretch();
+        row->addWidget(*nexts[i]);
+        *bars[i] = bar;
+    }
+
+    TDigit** row1[6] = {&Digit4, &Digit5, &Digit6, &Digit7, &Digit8, &Digit9};
+    TDigit** row2[6] = {&Digit4a, &Digit5a, &Digit6a, &Digit7a, &Digit8a, &Digit9a};
+    MakeRow(PanelTimer, row1);
+    MakeRow(PanelTimer, row2);
+    LabSec = Comma(PanelTimer);
+    LabSec2 = Comma(PanelTimer);
+
+    for (TFrame1* frame : {frame1_, frame2_}) {
+        connect(frame, &TFrame1::ClockShown, this,
+                [this, frame](const ClockFace& face) { ShowClockFace(frame->Tag(), face); });
+        auto numbersChanged = [this, frame] {
+            SetLaneNumbers(frame->Tag(), frame->editStartN1->value(), frame->editStartN2->value());
+        };
+        connect(frame->editStartN1, &QSpinBox::valueChanged, this, numbersChanged);
+        connect(frame->editStartN2, &QSpinBox::valueChanged, this, numbersChanged);
+        // Start from what the lane shows now, not from a design value.
+        ClockFace face;
+        const TDigit* shown[6] = {frame->Digit4, frame->Digit5, frame->Digit6,
+                                  frame->Digit7, frame->Digit8, frame->Digit9};
+        for (int i = 0; i < 6; ++i)
+            face.digits[i] = shown[i]->Value();
+        face.bright4 = frame->Digit4->ColorOn() == DigitPalette[1];
+        face.bright5 = frame->Digit5->ColorOn() == DigitPalette[1];
+        ShowClockFace(frame->Tag(), face);
+    }
+    RefreshStartLabels();
+
+    // A monitor that goes away must not leave the window on a screen that no longer exists.
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &TFormMonitor2::Placement,
+            Qt::QueuedConnection);
+
+    Placement();
+}
+
+int TFormMonitor2::PointsToPixels(int points) {
+    return MulDiv(points, kDesignDpi, 72);
+}
+
+int TFormMonitor2::FontPoints(const QFont& font) {
+    if (font.pixelSize() > 0) return MulDiv(font.pixelSize(), 72, kDesignDpi);
+    return qRound(font.pointSizeF());
+}
+
+int TFormMonitor2::RoundHalfEven(double value) {
+    const double lower = std::floor(value);
+    const double fraction = value - lower;
+    if (fraction > 0.5) return int(lower) + 1;
+    if (fraction < 0.5) return int(lower);
+    return std::fmod(lower, 2.0) == 0.0 ? int(lower) : int(lower) + 1;
+}
+
+QString TFormMonitor2::StartLabelText(int startNumber) {
+    return QStringLiteral(" Start-Nr.:") + QString::number(startNumber);
+}
+
+QString TFormMonitor2::NextLabelText(int readyNumber) {
+    return QStringLiteral("Bereit: ") + QString::number(readyNumber) + QLatin1Char(' ');
+}
+
+void TFormMonitor2::Placement() {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.isEmpty()) return; // no display at all: keep the last placement
+    int index = settings_.Monitor;
+    // A monitor unplugged since the settings were made: the operator's screen, where
+    // Escape still closes the window.
+    if (index < 0 || index >= screens.size()) index = 0;
+    QScreen* screen = screens.at(index);
+    const QRect bounds = screen->geometry();
+    placedScreen_ = index;
+    if (frame1_->width() > 0) k_ = double(bounds.width()) / frame1_->width();
+    setScreen(screen);
+    setGeometry(bounds);
+    Layout();
+}
+
+QRect TFormMonitor2::Scaled(const QRect& source) const {
+    // Edges are scaled, not sizes, so neighbouring controls keep their gaps.
+    const int left = RoundHalfEven(source.left() * k_);
+    const int top = RoundHalfEven(source.top() * k_);
+    const int right = RoundHalfEven((source.left() + source.width()) * k_);
+    const int bottom = RoundHalfEven((source.top() + source.height()) * k_);
+    return QRect(left, top, right - left, bottom - top);
+}
+
+void TFormMonitor2::ScaleRow(TFrame1* source, TDigit* const row[6]) {
+    const TDigit* from[6] = {source->Digit4, source->Digit5, source->Digit6,
+                             source->Digit7, source->Digit8, source->Digit9};
+    for (int i = 0; i < 6; ++i) {
+        row[i]->setGeometry(Scaled(from[i]->geometry()));
+        // Only after sizing: the digit refuses a stroke wider than half its size.
+        row[i]->SetThickness(RoundHalfEven(from[i]->Thickness() * k_));
+    }
+}
+
+void TFormMonitor2::Layout() {
+    Panel1->setGeometry(rect());
+    PanelTimer->setGeometry(Panel1->rect());
+    const int clientWidth = PanelTimer->width();
+    const int clientHeight = PanelTimer->height();
+
+    TDigit* const row1[6] = {Digit4, Digit5, Digit6, Digit7, Digit8, Digit9};
+    TDigit* const row2[6] = {Digit4a, Digit5a, Digit6a, Digit7a, Digit8a, Digit9a};
+    ScaleRow(frame1_, row1);
+
+    LabSec->setGeometry(Scaled(frame1_->LabSec->geometry()));
+    SetFontPixels(LabSec, LabSec->font(),
+                  PointsToPixels(RoundHalfEven(FontPoints(frame1_->LabSec->font()) * k_)));
+
+    const int barPoints = RoundHalfEven(FontPoints(frame1_->font()) * k_);
+    const int barHeight = PointsToPixels(barPoints);
+    for (QWidget* bar : {PanelLab1, PanelLab2}) {
+        SetFontPixels(bar, font(), barHeight);
+        bar->setGeometry(0, bar->y(), clientWidth, barHeight);
+    }
+    // The labels follow their bar's size.
+    for (QLabel* label : {LabStart1, LabNext1})
+        label->setFont(PanelLab1->font());
+    for (QLabel* label : {LabStart2, LabNext2})
+        label->setFont(PanelLab2->font());
+
+    ScaleRow(frame2_, row2);
+    // The lane 2 row sits on the bottom edge whatever the monitor's aspect ratio.
+    const int row2Top = clientHeight - RoundHalfEven(Digit4a->height() * 1.2);
+    for (TDigit* digit : row2)
+        digit->move(digit->x(), row2Top);
+    const int d = Digit4a->y() - Digit4->y();
+
+    LabSec2->setGeometry(Scaled(frame2_->LabSec->geometry()));
+    SetFontPixels(LabSec2, LabSec2->font(),
+                  PointsToPixels(RoundHalfEven(FontPoints(frame2_->LabSec->font()) * k_)));
+    LabSec2->move(LabSec2->x(), LabSec->y() + d);
+
+    PanelLab1->move(0, Digit4->y() - RoundHalfEven(PanelLab1->height() * 1.2));
+    PanelLab2->move(0, Digit4a->y() - RoundHalfEven(PanelLab2->height() * 1.2));
+
+    SetColors(LabStart1, kLime);
+    SetColors(LabStart2, kLime);
+    SetColors(LabNext1, kRed);
+    SetColors(LabNext2, kRed);
+
+    SetFontPixels(PanelTitle, font(), barHeight);
+    PanelTitle->setGeometry(0, 0, clientWidth, PanelLab1->height());
+}
+
+void TFormMonitor2::Show() {
+    Placement();
+    RefreshStartLabels();
+    show();
+    raise();
+    activateWindow();
+}
+
+void TFormMonitor2::ShowFromSwitch(QWidget* mainWindow) {
+    Show();
+    if (placedScreen_ != 0 && mainWindow) mainWindow->activateWindow();
+}
+
+void TFormMonitor2::Close() {
+    hide();
+}
+
+void TFormMonitor2::Toggle() {
+    if (isVisible())
+        Close();
+    else
+        Show();
+}
+
+void TFormMonitor2::ShowClockFace(int lane, const ClockFace& face) {
+    // The same values and the same leading-zero colours as on the lane's own digits.
+    TDigit* const upper[6] = {Digit4, Digit5, Digit6, Digit7, Digit8, Digit9};
+    TDigit* const lower[6] = {Digit4a, Digit5a, Digit6a, Digit7a, Digit8a, Digit9a};
+    TDigit* const* row = lane == 1 ? upper : lower;
+    for (int i = 0; i < 6; ++i)
+        row[i]->SetValue(face.digits[i]);
+    row[0]->SetColorOn(DigitPalette[face.bright4]);
+    row[1]->SetColorOn(DigitPalette[face.bright5]);
+}
+
+void TFormMonitor2::SetLaneNumbers(int lane, int startNumber, int readyNumber) {
+    QLabel* start = lane == 1 ? LabStart1 : LabStart2;
+    QLabel* next = lane == 1 ? LabNext1 : LabNext2;
+    start->setText(StartLabelText(startNumber));
+    next->setText(NextLabelText(readyNumber));
+}
+
+void TFormMonitor2::SetStartNumbers(int start1, int next1, int start2, int next2) {
+    SetLaneNumbers(1, start1, next1);
+    SetLaneNumbers(2, start2, next2);
+}
+
+void TFormMonitor2::SetTitle(const QString& title) {
+    PanelTitle->setText(title);
+}
+
+void TFormMonitor2::RefreshStartLabels() {
+    for (TFrame1* frame : {frame1_, frame2_})
+        SetLaneNumbers(frame->Tag(), frame->editStartN1->value(), frame->editStartN2->value());
+}
+
+void TFormMonitor2::keyPressEvent(QKeyEvent* event) {
+    // Escape only where the window hides the operator's own screen; on a TV it would
+    // only be a stray key.
+    if (event->key() == Qt::Key_Escape) {
+        if (placedScreen_ == 0) Close();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TFormMonitor2::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Layout();
+}
+
+void TFormMonitor2::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    ReportVisibility(true);
+}
+
+void TFormMonitor2::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    ReportVisibility(isVisible());
+}
+
+void TFormMonitor2::ReportVisibility(bool visible) {
+    if (visible == reportedVisible_) return;
+    reportedVisible_ = visible;
+    emit VisibilityChanged(visible);
+}
