@@ -1,3 +1,4 @@
+#include "help/SPHTMLHelp.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
@@ -7,7 +8,11 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // Without a desktop theme the toolbar icons come from Adwaita.
     QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+    SPHTMLHelp::StartUp();
     TFormMain window;
+    SPHTMLHelp::WarnIfUnavailable(&window);
     window.show();
-    return app.exec();
+    const int result = app.exec();
+    SPHTMLHelp::Shutdown();
+    return result;
 }

@@ -1,6 +1,11 @@
 #include "TestMain.h"
 
+#include "ui/Program.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QLocale>
 #include <QTest>
 
@@ -11,8 +16,31 @@ std::vector<std::function<QObject*()>>& TestClasses() {
     return classes;
 }
 
+namespace {
+QString& Sandbox() {
+    static QString folder;
+    return folder;
+}
+} // namespace
+
+void FreshStart() {
+    QDir sandbox(Sandbox());
+    for (const QString& entry : sandbox.entryList(QDir::AllEntries | QDir::NoDotAndDotDot))
+        QFileInfo(sandbox.filePath(entry)).isDir() ? QDir(sandbox.filePath(entry)).removeRecursively()
+                                                   : sandbox.remove(entry);
+    QDir().mkpath(Sandbox() + "/program");
+}
+
 int main(int argc, char* argv[]) {
+    // Settings, data and the program folder live in a folder of the test's own, so that no
+    // run sees what another one stored.
+    QTemporaryDir sandbox;
+    Sandbox() = sandbox.path();
+    qputenv("XDG_CONFIG_HOME", (sandbox.path() + "/config").toUtf8());
+    qputenv("XDG_DATA_HOME", (sandbox.path() + "/data").toUtf8());
     QApplication app(argc, argv);
+    OverrideProgramFolder(sandbox.path() + "/program");
+    FreshStart();
     // The operator's machine runs German regional settings: decimal comma.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     int failures = 0;

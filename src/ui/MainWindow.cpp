@@ -2,14 +2,20 @@
 
 #include "Artwork.h"
 #include "DlgYesNo.h"
+#include "Monitor2.h"
 #include "Program.h"
+#include "ProtocolFiles.h"
 #include "SignalPlayer.h"
 #include "TitlePicture.h"
+#include "export/ProtocolBackup.h"
+#include "help/SPHTMLHelp.h"
 #include "protocol/SortGrid.h"
 #include "race/BarrierInputs.h"
 #include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
 #include "serial/ComPort.h"
+#include "settings/ClassList.h"
+#include "settings/SettingsStore.h"
 #include "widgets/Led.h"
 #include "widgets/OperatorButton.h"
 
@@ -22,7 +28,9 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QDir>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -156,6 +164,33 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), player_(new SignalPlaye
     CreatePort();
     CreateHiddenMenu();
     FDlgYesNo = new TFDlgYesNo(this);
+    FMonitor2 = new TFormMonitor2(FrameT1, FrameT2, race.settings);
+    // The spectators' window takes the operator's keys as well.
+    FMonitor2->addActions(HideMenu->actions());
+    connect(FMonitor2, &TFormMonitor2::VisibilityChanged, ImageTVEin, &QWidget::setVisible);
+    connect(eTitle, &QLineEdit::textChanged, FMonitor2, &TFormMonitor2::SetTitle);
+    connect(Modus1, &QAction::triggered, FMonitor2, &TFormMonitor2::Toggle);
+    ImageTVAus->installEventFilter(this);
+    ImageTVEin->installEventFilter(this);
+
+    Files = new TProtocolFiles(*SortGrid1, *eTitle, race.settings, *this);
+    connect(Sequence, &TRaceSequence::LaneStopped, Files->Backup, &ProtocolBackup::WriteNow);
+    connect(Sequence, &TRaceSequence::HeatFinished, Files->Backup, &ProtocolBackup::WriteNow);
+    connect(SortGrid1, &TSortGrid::ContentChanged, Files->Backup,
+            &ProtocolBackup::ProtocolChanged);
+    connect(Files, &TProtocolFiles::Loaded, this, [this](ProtocolFileKind kind) {
+        UpdateProtocolCommands();
+        if (kind == ProtocolFileKind::Excel)
+            FMonitor2->Placement(); // the start-number labels follow the lane fields already
+    });
+    connect(sbSave, &QToolButton::clicked, Files, &TProtocolFiles::sbSaveClick);
+    connect(sbLoad, &QToolButton::clicked, Files, &TProtocolFiles::sbLoadClick);
+    connect(sbInet, &QToolButton::clicked, Files, &TProtocolFiles::sbInetClick);
+    connect(sbPrint, &QToolButton::clicked, Files, &TProtocolFiles::sbPrintClick);
+    connect(sbExcel, &QToolButton::clicked, Files, &TProtocolFiles::sbExcelClick);
+    for (QAction* help : {mHilfe, Hilfe1})
+        connect(help, &QAction::triggered, this, &TFormMain::HelpClick);
+    connect(bHelp, &QToolButton::clicked, this, &TFormMain::HelpClick);
 
     TimerDate = new QTimer(this);
     TimerDate->setInterval(5000);
@@ -166,8 +201,41 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), player_(new SignalPlaye
 }
 
 TFormMain::~TFormMain() {
-    // Last: nothing may arrive from the lines while the window goes.
+    // The protocol first, then the settings; the port last, so nothing arrives meanwhile.
+    Files->Backup->WriteNow();
+    StoreSettings();
     ComPort->Close();
+    delete FMonitor2;
+}
+
+void TFormMain::HelpClick() { SPHTMLHelp::ShowContents(this); }
+
+void TFormMain::ApplyStoredSettings() {
+    QSettings store(QString::fromLatin1(kSettingsOrganization), ProgramTitle());
+    TWindowBounds bounds;
+    LoadSettings(store, race.settings, bounds, PresentScreens());
+    resize(std::max(bounds.Width, kMinWindowWidth), std::max(bounds.Height, kMinWindowHeight));
+    if (bounds.HasPosition)
+        move(bounds.Left, bounds.Top);
+    eTitle->setText(race.settings.Title);
+    Sequence->TimerGesperrtStart->setInterval(race.settings.WaitStart);
+}
+
+bool TFormMain::StoreSettings() {
+    race.settings.Title = eTitle->text();
+    race.settings.Port = ComPort->Port();
+    race.settings.WaitStart = Sequence->TimerGesperrtStart->interval();
+    TWindowBounds bounds;
+    bounds.Left = x();
+    bounds.Top = y();
+    bounds.Width = width();
+    bounds.Height = height();
+    bounds.HasPosition = true;
+    QSettings store(QString::fromLatin1(kSettingsOrganization), ProgramTitle());
+    const std::optional<QString> failure = SaveSettings(store, race.settings, bounds);
+    if (failure)
+        QMessageBox::critical(this, ProgramTitle(), *failure);
+    return !failure;
 }
 
 void TFormMain::CreateImitationPanel() {
@@ -477,15 +545,22 @@ void TFormMain::StartUp() {
     race.state.StopSoundFile = soundFile(QStringLiteral("stopp.wav"));
     race.state.StartSoundFile = soundFile(QStringLiteral("start.wav"));
     eTitle->setText(QStringLiteral("* * *"));
+    if (const auto classes = LoadClassList(QDir::currentPath())) {
+        cbKlass->clear();
+        cbKlass->addItems(*classes);
+        cbKlass->setCurrentIndex(0);
+    }
+    ApplyStoredSettings();
+    Barriers->ShowBarrierLamps();
     ImageTVEin->move(ImageTVAus->pos());
     ImageTVAus->setVisible(QGuiApplication::screens().size() > 1);
     sbCLS->setToolTip(QStringLiteral("Löschen (F8)"));
     sbLoad->setToolTip(QStringLiteral("Öffnen"));
-    Barriers->ShowBarrierLamps();
     PortsPresent = TComPort::ScanComPorts(ComPort->DeviceFactory());
     ShowDate(QDateTime::currentDateTime());
     OpenPort(race.settings.Port);
     SortGrid1->ApplyClassMode(race.settings.Klass);
+    Files->LoadBackup();
     UpdateProtocolCommands();
     SortGrid1->SelectRow(SortGrid1->CurrentRow());
 }
@@ -557,7 +632,13 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     if (SortGrid1 && watched == SortGrid1->viewport() && event->type() == QEvent::Resize)
         FormResize();
-    if (watched == LabelLogo && event->type() == QEvent::MouseButtonRelease)
-        QDesktopServices::openUrl(QUrl(kMakerPage));
+    if (event->type() == QEvent::MouseButtonRelease) {
+        if (watched == LabelLogo)
+            QDesktopServices::openUrl(QUrl(kMakerPage));
+        else if (watched == ImageTVAus)
+            FMonitor2->ShowFromSwitch(this);
+        else if (watched == ImageTVEin)
+            FMonitor2->Close();
+    }
     return QWidget::eventFilter(watched, event);
 }

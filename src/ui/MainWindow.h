@@ -18,6 +18,8 @@ class TBarrierInputs;
 class TComPort;
 class TLed;
 class TFDlgYesNo;
+class TFormMonitor2;
+class TProtocolFiles;
 class TFrame1;
 class TOperatorButton;
 class TRaceSequence;
@@ -80,6 +82,8 @@ public:
     // Bit n-1 for each serial port n found at start-up; the highest in the high 16 bits.
     quint32 PortsPresent = 0;
     TFDlgYesNo* FDlgYesNo;
+    TFormMonitor2* FMonitor2;
+    TProtocolFiles* Files;
     QTimer* TimerDate;
 
     // The hidden menu: its entries carry the keyboard shortcuts, in menu order.
@@ -103,6 +107,12 @@ public:
     void sbCLSClick();
     void bAVARIAClick();
     void est1Click();
+    void HelpClick();
+    // Stored settings into the window: bounds, title, port, lock-out time.
+    void ApplyStoredSettings();
+    // The window's bounds and title, and the race settings, into the store; false when they
+    // could not be written (the operator has been told).
+    bool StoreSettings();
 
     // The maker's web page, opened by the logo.
     static const QString kMakerPage;

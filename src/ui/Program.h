@@ -7,3 +7,6 @@
 QString ProgramTitle();
 // Folder of the executable: sounds, backup and help live beside it.
 QString ProgramFolder();
+
+// Tests run the program against a folder of their own.
+void OverrideProgramFolder(const QString& folder);

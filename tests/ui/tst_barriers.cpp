@@ -68,6 +68,7 @@ struct Track {
 class BarrierTest : public QObject {
     Q_OBJECT
 private slots:
+    void init() { FreshStart(); }
     void openPortShowsTheArmingImages() {
         Track t;
 

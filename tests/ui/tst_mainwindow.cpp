@@ -15,6 +15,7 @@
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    void init() { FreshStart(); }
     void titleComesFromTheExecutable() {
         QCOMPARE(ProgramTitle(), QString("test_ui"));
         TFormMain window;

@@ -69,6 +69,7 @@ struct Console {
 class RaceSequenceTest : public QObject {
     Q_OBJECT
 private slots:
+    void init() { FreshStart(); }
     void readyAtStartUp() {
         Console c;
         QVERIFY(c.w.bSTART->isEnabled());
