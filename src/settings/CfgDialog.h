@@ -1,0 +1,111 @@
+#pragma once
+
+#include "race/RaceSettings.h"
+
+#include <QDialog>
+#include <QList>
+#include <QRect>
+
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+class TSpinFloatEdit;
+class TTrackSchematic;
+
+// What "OK" asks of the rest of the program, called in this order after the settings they
+// depend on are written. An empty function is skipped.
+struct TCfgActions {
+    std::function<void()> ApplyClassMode;        // the class column follows Klass
+    std::function<void()> PlaceMonitor;          // the TV window moves to the screen Monitor
+    std::function<void(int ms)> SetStartLockOut; // interval of the start lock-out timer
+    std::function<void()> ClosePort;             // errors are the caller's to swallow
+    std::function<void(int ms)> Pause;           // before re-opening; empty: a plain sleep
+    std::function<void(int port)> OpenPort;      // errors are the caller's to swallow
+    std::function<void()> ShowBarrierLamps;      // lamps and BarrierCount follow ColSpeed0 … 3
+    std::function<void()> FormResize;            // protocol columns follow ColSpeed0 … 2
+};
+
+// A number scaled by a power of ten and rounded to the nearest integer, halves to even,
+// judged on the shortest decimal digits that read back as the double, which are the digits
+// typed: 0.4025 km is halfway between 402 and 403 m, though its double lies a little above.
+// Clamped to the int range.
+int ScaleRounded(double value, int factor);
+
+// The settings dialog: serial port, barriers and their distances, track length, start
+// lock-out, start-light polarity, TV screen and class handling. It edits the race settings
+// it was created with and reaches the rest of the program only through TCfgActions.
+class TCfgDialog : public QDialog {
+    Q_OBJECT
+public:
+    // portsPresent: bit n-1 for each present port n, highest present port in the high 16 bits.
+    // Sets Length to the design value when it is still 0.
+    TCfgDialog(TRaceSettings& settings, quint32 portsPresent, QWidget* parent = nullptr);
+
+    void SetActions(TCfgActions actions) { actions_ = std::move(actions); }
+    // The screens the TV box offers; until set, the system's screens when the dialog shows.
+    void SetScreens(const QList<QRect>& screens) { screens_ = screens; }
+
+    // Fills the controls from the settings, shows the dialog modally and applies on "OK".
+    // True when the settings were applied. Either way the caller then gives the focus back
+    // to its race area.
+    bool Execute();
+    // The opening steps without showing: the controls take the current settings.
+    void Fill();
+
+    // One blink of the schematic; TimerBlink calls it every 500 ms while the dialog shows.
+    void TimerBlinkTimer();
+    int BlinkPhase() const { return blinkPhase_; }
+
+    void accept() override;
+
+    QLabel* LabLen;
+    TSpinFloatEdit* sfeLen;
+    QGroupBox* gbLS;
+    TTrackSchematic* Schematic;
+    TSpinFloatEdit* seStartLen;
+    TSpinFloatEdit* seCentrLen;
+    TSpinFloatEdit* seFinalLen;
+    QCheckBox* cbAmpel;
+    QCheckBox* cbLsStart;
+    QCheckBox* cbLsCentr;
+    QCheckBox* cbLsFinal;
+    QLabel* LabPort;
+    QComboBox* cbPort;
+    QLabel* LabAlg;
+    QComboBox* cbAlg;
+    QLabel* LabWait;
+    TSpinFloatEdit* seWait;
+    QLabel* LabMonitor;
+    QComboBox* cbMonitor;
+    QCheckBox* cbKlass;
+    QCheckBox* cbManyStart;
+    QPushButton* OKBtn;
+    QPushButton* CancelBtn;
+    QTimer* TimerBlink;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void CreateControls(quint32 portsPresent);
+    bool PortChosen() const;
+    int ChosenPort() const;
+    void UpdateEnabledStates();
+    void FollowTrackLength();
+    void FillMonitors();
+    void RefreshSchematic();
+    bool CheckTrackLength();
+    void Apply();
+
+    TRaceSettings& settings_;
+    TCfgActions actions_;
+    std::optional<QList<QRect>> screens_;
+    int blinkPhase_ = 0;
+};
