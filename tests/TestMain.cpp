@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QLocale>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -26,8 +26,9 @@ QString& Sandbox() {
 void FreshStart() {
     QDir sandbox(Sandbox());
     for (const QString& entry : sandbox.entryList(QDir::AllEntries | QDir::NoDotAndDotDot))
-        QFileInfo(sandbox.filePath(entry)).isDir() ? QDir(sandbox.filePath(entry)).removeRecursively()
-                                                   : sandbox.remove(entry);
+        QFileInfo(sandbox.filePath(entry)).isDir()
+            ? QDir(sandbox.filePath(entry)).removeRecursively()
+            : sandbox.remove(entry);
     QDir().mkpath(Sandbox() + "/program");
 }
 

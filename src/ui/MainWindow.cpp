@@ -14,6 +14,7 @@
 #include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
 #include "serial/ComPort.h"
+#include "settings/CfgDialog.h"
 #include "settings/ClassList.h"
 #include "settings/SettingsStore.h"
 #include "widgets/Led.h"
@@ -24,11 +25,11 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QDir>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
@@ -176,8 +177,7 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), player_(new SignalPlaye
     Files = new TProtocolFiles(*SortGrid1, *eTitle, race.settings, *this);
     connect(Sequence, &TRaceSequence::LaneStopped, Files->Backup, &ProtocolBackup::WriteNow);
     connect(Sequence, &TRaceSequence::HeatFinished, Files->Backup, &ProtocolBackup::WriteNow);
-    connect(SortGrid1, &TSortGrid::ContentChanged, Files->Backup,
-            &ProtocolBackup::ProtocolChanged);
+    connect(SortGrid1, &TSortGrid::ContentChanged, Files->Backup, &ProtocolBackup::ProtocolChanged);
     connect(Files, &TProtocolFiles::Loaded, this, [this](ProtocolFileKind kind) {
         UpdateProtocolCommands();
         if (kind == ProtocolFileKind::Excel)
@@ -198,6 +198,25 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), player_(new SignalPlaye
     TimerDate->start();
 
     StartUp();
+
+    // Made after the start-up: its port list comes from the scan.
+    CfgDialog = new TCfgDialog(race.settings, PortsPresent, this);
+    TCfgActions actions;
+    actions.ApplyClassMode = [this] { SortGrid1->ApplyClassMode(race.settings.Klass); };
+    actions.PlaceMonitor = [this] { FMonitor2->Placement(); };
+    actions.SetStartLockOut = [this](int ms) { Sequence->TimerGesperrtStart->setInterval(ms); };
+    actions.ClosePort = [this] { ComPort->Close(); };
+    actions.OpenPort = [this](int port) { OpenPort(port); };
+    actions.ShowBarrierLamps = [this] { Barriers->ShowBarrierLamps(); };
+    actions.FormResize = [this] { FormResize(); };
+    CfgDialog->SetActions(actions);
+    connect(bCFG, &QToolButton::clicked, this, &TFormMain::bCFGClick);
+    connect(EinstellunGen1, &QAction::triggered, this, &TFormMain::bCFGClick);
+}
+
+void TFormMain::bCFGClick() {
+    CfgDialog->Execute();
+    PanelLeft->setFocus();
 }
 
 TFormMain::~TFormMain() {
@@ -208,15 +227,16 @@ TFormMain::~TFormMain() {
     delete FMonitor2;
 }
 
-void TFormMain::HelpClick() { SPHTMLHelp::ShowContents(this); }
+void TFormMain::HelpClick() {
+    SPHTMLHelp::ShowContents(this);
+}
 
 void TFormMain::ApplyStoredSettings() {
     QSettings store(QString::fromLatin1(kSettingsOrganization), ProgramTitle());
     TWindowBounds bounds;
     LoadSettings(store, race.settings, bounds, PresentScreens());
     resize(std::max(bounds.Width, kMinWindowWidth), std::max(bounds.Height, kMinWindowHeight));
-    if (bounds.HasPosition)
-        move(bounds.Left, bounds.Top);
+    if (bounds.HasPosition) move(bounds.Left, bounds.Top);
     eTitle->setText(race.settings.Title);
     Sequence->TimerGesperrtStart->setInterval(race.settings.WaitStart);
 }
@@ -233,8 +253,7 @@ bool TFormMain::StoreSettings() {
     bounds.HasPosition = true;
     QSettings store(QString::fromLatin1(kSettingsOrganization), ProgramTitle());
     const std::optional<QString> failure = SaveSettings(store, race.settings, bounds);
-    if (failure)
-        QMessageBox::critical(this, ProgramTitle(), *failure);
+    if (failure) QMessageBox::critical(this, ProgramTitle(), *failure);
     return !failure;
 }
 

@@ -17,6 +17,7 @@ class QToolButton;
 class TBarrierInputs;
 class TComPort;
 class TLed;
+class TCfgDialog;
 class TFDlgYesNo;
 class TFormMonitor2;
 class TProtocolFiles;
@@ -84,6 +85,7 @@ public:
     TFDlgYesNo* FDlgYesNo;
     TFormMonitor2* FMonitor2;
     TProtocolFiles* Files;
+    TCfgDialog* CfgDialog;
     QTimer* TimerDate;
 
     // The hidden menu: its entries carry the keyboard shortcuts, in menu order.
@@ -108,6 +110,7 @@ public:
     void bAVARIAClick();
     void est1Click();
     void HelpClick();
+    void bCFGClick();
     // Stored settings into the window: bounds, title, port, lock-out time.
     void ApplyStoredSettings();
     // The window's bounds and title, and the race settings, into the store; false when they

@@ -18,4 +18,6 @@ QString ProgramFolder() {
     return FolderOverride().isEmpty() ? QCoreApplication::applicationDirPath() : FolderOverride();
 }
 
-void OverrideProgramFolder(const QString& folder) { FolderOverride() = folder; }
+void OverrideProgramFolder(const QString& folder) {
+    FolderOverride() = folder;
+}

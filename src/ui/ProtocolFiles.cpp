@@ -30,7 +30,9 @@ TProtocolFiles::TProtocolFiles(TSortGrid& grid, const QLineEdit& eTitle, TRaceSe
     OpenFilters = OpenDialogFilters(names);
 }
 
-ProtocolRows TProtocolFiles::Rows() const { return grid_.Protocol()->Rows(); }
+ProtocolRows TProtocolFiles::Rows() const {
+    return grid_.Protocol()->Rows();
+}
 
 QList<bool> TProtocolFiles::Visible() const {
     const auto visible = grid_.VisibleColumns();
@@ -50,8 +52,8 @@ void TProtocolFiles::Notice(const QString& message) {
         return;
     }
     // A notice, not a question: the race goes on while it shows.
-    auto* box = new QMessageBox(QMessageBox::Warning, ProgramTitle(), message, QMessageBox::Ok,
-                                &window_);
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, ProgramTitle(), message, QMessageBox::Ok, &window_);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();
@@ -63,8 +65,7 @@ void TProtocolFiles::LoadBackup() {
         grid_.Protocol()->SetRows(*result.rows);
         grid_.FeedStartNumbers();
     }
-    if (!result.message.isEmpty())
-        Notice(result.message);
+    if (!result.message.isEmpty()) Notice(result.message);
 }
 
 bool TProtocolFiles::Save(const QString& fileName, ProtocolFileKind kind) {
@@ -78,9 +79,9 @@ bool TProtocolFiles::Save(const QString& fileName, ProtocolFileKind kind) {
         break;
     case ProtocolFileKind::Word: {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        result = WriteWordDocument(fileName, {Rows(), Visible(), eTitle_.text(),
-                                              QDate::currentDate(),
-                                              WordTemplatePath(ProgramFolder())});
+        result =
+            WriteWordDocument(fileName, {Rows(), Visible(), eTitle_.text(), QDate::currentDate(),
+                                         WordTemplatePath(ProgramFolder())});
         QApplication::restoreOverrideCursor();
         break;
     }
@@ -88,15 +89,14 @@ bool TProtocolFiles::Save(const QString& fileName, ProtocolFileKind kind) {
         result = WriteHtmlProtocol(fileName, Rows(), Visible(), ProgramTitle());
         break;
     }
-    if (!result.ok)
-        Show(result.message);
+    if (!result.ok) Show(result.message);
     return result.ok;
 }
 
 bool TProtocolFiles::Load(const QString& fileName, ProtocolFileKind kind) {
-    const ProtocolReadResult result = kind == ProtocolFileKind::Excel
-                                          ? ReadExcelWorkbook(fileName)
-                                          : ReadProtocolText(fileName, grid_.Protocol()->HeaderTexts);
+    const ProtocolReadResult result =
+        kind == ProtocolFileKind::Excel ? ReadExcelWorkbook(fileName)
+                                        : ReadProtocolText(fileName, grid_.Protocol()->HeaderTexts);
     if (!result.ok) {
         Show(result.message);
         return false;
@@ -119,8 +119,7 @@ void TProtocolFiles::sbSaveClick() {
     const int index = std::clamp(settings_.FilterInd, 1, int(SaveFilters.size())) - 1;
     dialog.selectNameFilter(SaveFilters[index].filter);
     dialog.selectFile(DefaultProtocolFileName(QDateTime::currentDateTime()));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     // The writer follows the kind of entry picked, wherever it stands in the list.
     const int picked = int(NameFilters(SaveFilters).indexOf(dialog.selectedNameFilter()));
     settings_.FilterInd = picked + 1;
@@ -133,8 +132,7 @@ void TProtocolFiles::sbLoadClick() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDirectory(ProgramFolder());
     dialog.setNameFilters(NameFilters(OpenFilters));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const int picked = int(NameFilters(OpenFilters).indexOf(dialog.selectedNameFilter()));
     Load(dialog.selectedFiles().first(), OpenFilters.value(picked, OpenFilters.first()).kind);
 }
@@ -143,8 +141,7 @@ QString TProtocolFiles::WriteViewPage() {
     const QString name = HtmlViewFileName(ProgramTitle());
     // The working folder as asked; an installed program's folder may be read-only.
     QString path = QDir::current().absoluteFilePath(name);
-    if (!QFileInfo(QDir::currentPath()).isWritable())
-        path = QDir::temp().absoluteFilePath(name);
+    if (!QFileInfo(QDir::currentPath()).isWritable()) path = QDir::temp().absoluteFilePath(name);
     const FileWriteResult result = WriteHtmlProtocol(path, Rows(), Visible(), ProgramTitle());
     if (!result.ok) {
         Show(result.message);
@@ -155,14 +152,12 @@ QString TProtocolFiles::WriteViewPage() {
 
 void TProtocolFiles::sbInetClick() {
     const QString path = WriteViewPage();
-    if (!path.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (!path.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void TProtocolFiles::sbPrintClick() {
     const QString path = WriteViewPage();
-    if (!path.isEmpty())
-        PrintHtmlFile(path); // no printer: nothing happens
+    if (!path.isEmpty()) PrintHtmlFile(path); // no printer: nothing happens
 }
 
 void TProtocolFiles::sbExcelClick() {

@@ -1,0 +1,168 @@
+#include "TestMain.h"
+
+#include "export/ProtocolBackup.h"
+#include "protocol/SortGrid.h"
+#include "race/LaneTimer.h"
+#include "race/RaceSequence.h"
+#include "settings/CfgDialog.h"
+#include "ui/MainWindow.h"
+#include "ui/Monitor2.h"
+#include "ui/Program.h"
+#include "ui/ProtocolFiles.h"
+#include "widgets/Digit.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+constexpr qint64 kMs = 1000000;
+
+std::unique_ptr<TFormMain> Window(qint64& now) {
+    auto w = std::make_unique<TFormMain>();
+    w->race.HighResTimer1.SetTickSource([&now] { return now; });
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    return w;
+}
+
+void RunHeat(TFormMain& w, qint64& now) {
+    w.Sequence->mStart->trigger();
+    now += 9876 * kMs;
+    w.Sequence->mStop1->trigger();
+    now += 111 * kMs;
+    w.Sequence->mStop2->trigger();
+}
+
+QString BackupPath() {
+    return ProgramFolder() + "/" + ProgramTitle() + "-Sicherungsdatei.txt";
+}
+
+} // namespace
+
+class WiringTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { FreshStart(); }
+
+    void firstStartHasAnEmptyProtocolAndThePresetNumbers() {
+        qint64 now = 0;
+        auto w = Window(now);
+        QCOMPARE(w->SortGrid1->Protocol()->DataRowCount(), 1);
+        QVERIFY(w->SortGrid1->Protocol()->IsBlankRow(1));
+        QCOMPARE(w->FrameT1->editStartN1->value(), 1);
+        QCOMPARE(w->FrameT2->editStartN2->value(), 4);
+        QCOMPARE(w->eTitle->text(), QString("* * *"));
+        QVERIFY(!QFile::exists(BackupPath()));
+    }
+
+    void heatIsBackedUpAndRestoredAtTheNextStart() {
+        qint64 now = 100 * kMs;
+        {
+            auto w = Window(now);
+            w->eTitle->setText("Finale");
+            w->race.settings.Alg = 1;
+            RunHeat(*w, now);
+            QVERIFY(QFile::exists(BackupPath())); // written when the heat ended
+            w->SortGrid1->Protocol()->SetCell(1, ColName, "Huber");
+        } // closing writes the backup and the settings once more
+        auto w = Window(now);
+        const TProtocolModel* protocol = w->SortGrid1->Protocol();
+        QCOMPARE(protocol->Cell(1, ColTime), QString("9,876"));
+        QCOMPARE(protocol->Cell(1, ColWin), QString("+"));
+        QCOMPARE(protocol->Cell(1, ColName), QString("Huber"));
+        QCOMPARE(protocol->Cell(2, ColTime), QString("9,987"));
+        QCOMPARE(w->eTitle->text(), QString("Finale"));
+        QCOMPARE(w->race.settings.Alg, 1);
+        QVERIFY(w->sbSave->isEnabled());
+        // The lanes race rows 1 and 2 again; nothing further is ready.
+        QCOMPARE(w->FrameT1->editStartN1->value(), 1);
+        QCOMPARE(w->FrameT2->editStartN1->value(), 2);
+    }
+
+    void savedProtocolLoadsBackAndABadFileChangesNothing() {
+        qint64 now = 0;
+        auto w = Window(now);
+        QStringList messages;
+        w->Files->SetMessageSink([&](const QString& m) { messages << m; });
+        RunHeat(*w, now);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("heat.txt");
+        QVERIFY(w->Files->Save(file, ProtocolFileKind::Text));
+        QVERIFY(w->Files->Save(dir.filePath("heat.xlsx"), ProtocolFileKind::Excel));
+        QVERIFY(w->Files->Save(dir.filePath("heat.docx"), ProtocolFileKind::Word));
+        QVERIFY(w->Files->Save(dir.filePath("heat.html"), ProtocolFileKind::Html));
+        QVERIFY(messages.isEmpty());
+        w->SortGrid1->ClearProtocol();
+        QVERIFY(w->Files->Load(file, ProtocolFileKind::Text));
+        QCOMPARE(w->SortGrid1->Protocol()->Cell(2, ColTime), QString("9,987"));
+        QVERIFY(!w->Files->Load(dir.filePath("missing.txt"), ProtocolFileKind::Text));
+        QVERIFY(!w->Files->Load(dir.filePath("heat.docx"), ProtocolFileKind::Excel));
+        QCOMPARE(messages.size(), 2);
+        QCOMPARE(w->SortGrid1->Protocol()->Cell(2, ColTime), QString("9,987"));
+        QVERIFY(w->Files->Load(dir.filePath("heat.xlsx"), ProtocolFileKind::Excel));
+        QCOMPARE(w->SortGrid1->Protocol()->Cell(1, ColTime), QString("9,876"));
+        QVERIFY(!w->Files->Save(dir.filePath("no/such/folder/x.txt"), ProtocolFileKind::Text));
+        QVERIFY(messages.last().startsWith("Der Schreibfehler der Datei: "));
+    }
+
+    void tvWindowMirrorsTheClocksAndFollowsTheKeys() {
+        qint64 now = 0;
+        auto w = Window(now);
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QVERIFY(!w->FMonitor2->isVisible());
+        w->eTitle->setText("Bergrennen");
+        QCOMPARE(w->FMonitor2->PanelTitle->text(), QString("Bergrennen"));
+        w->Sequence->mStart->trigger();
+        now += 12345 * kMs;
+        w->Sequence->mStop1->trigger();
+        QCOMPARE(w->FMonitor2->Digit5->Value(), 1);
+        QCOMPARE(w->FMonitor2->Digit9->Value(), 5);
+        QTest::keyClick(w.get(), Qt::Key_M, Qt::ControlModifier);
+        QVERIFY(w->FMonitor2->isVisible());
+        QVERIFY(!w->ImageTVEin->isHidden());
+        w->Sequence->mStop2->trigger();
+        w->Sequence->mReset->trigger();
+        QCOMPARE(w->FMonitor2->LabStart1->text(), QString(" Start-Nr.:3"));
+        QCOMPARE(w->FMonitor2->LabNext2->text(), QString("Bereit: 6 "));
+        w->Modus1->trigger();
+        QVERIFY(!w->FMonitor2->isVisible());
+        QVERIFY(w->ImageTVEin->isHidden());
+    }
+
+    void settingsDialogOpensFromTheKeyAndCancelChangesNothing() {
+        qint64 now = 0;
+        auto w = Window(now);
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        const TRaceSettings before = w->race.settings;
+        TCfgDialog* dialog = w->CfgDialog;
+        QTimer::singleShot(0, dialog, [dialog] {
+            if (dialog->isVisible()) dialog->CancelBtn->click();
+        });
+        QTest::keyClick(w.get(), Qt::Key_F2);
+        QCOMPARE(w->race.settings.Length, before.Length);
+        QCOMPARE(w->race.settings.LengthF, before.LengthF);
+        QVERIFY(!dialog->isVisible());
+    }
+
+    void helpWithoutAHelpFileDoesNothing() {
+        qint64 now = 0;
+        auto w = Window(now);
+        w->mHilfe->trigger();
+        w->bHelp->click();
+        QVERIFY(w->isVisible());
+    }
+};
+RENNUHR_TEST(WiringTest);
+
+#include "tst_wiring.moc"
