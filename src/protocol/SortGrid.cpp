@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QStyledItemDelegate>
@@ -21,6 +22,16 @@ bool IsDigitOrBackspace(const QKeyEvent* event) {
     const QString text = event->text();
     return text.size() == 1 && text[0] >= '0' && text[0] <= '9';
 }
+
+// The columns are narrow (43 pixels for "144,0"): cells keep only a pixel of margin.
+class GridStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        if (metric == PM_FocusFrameHMargin) return 1;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
 
 } // namespace
 
@@ -92,6 +103,9 @@ TSortGrid::TSortGrid(QWidget* parent)
     : QTableView(parent), model_(new TProtocolModel(this)), delegate_(new ProtocolDelegate(this)) {
     setModel(model_);
     setItemDelegate(delegate_);
+    auto* style = new GridStyle;
+    style->setParent(this);
+    setStyle(style);
     QFont font(QStringLiteral("Arial"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(15);
