@@ -1,6 +1,7 @@
 #include "SortGrid.h"
 
 #include "race/LaneTimer.h"
+#include "widgets/Fonts.h"
 
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -106,10 +107,7 @@ TSortGrid::TSortGrid(QWidget* parent)
     auto* style = new GridStyle;
     style->setParent(this);
     setStyle(style);
-    QFont font(QStringLiteral("Arial"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(15);
-    setFont(font);
+    setFont(ArialFont(15));
     verticalHeader()->hide();
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -3,6 +3,7 @@
 #include "HeatProtocol.h"
 #include "Race.h"
 #include "widgets/Digit.h"
+#include "widgets/Fonts.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -10,14 +11,6 @@
 #include <QTimer>
 
 namespace {
-
-QFont ArialBold(int pixels) {
-    QFont font(QStringLiteral("Arial"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixels);
-    font.setBold(true);
-    return font;
-}
 
 void SetTextColor(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
@@ -37,7 +30,7 @@ QSpinBox* StartNumberEdit(QWidget* parent, int value, const QColor& color) {
     auto* edit = new QSpinBox(parent);
     edit->setRange(1, 9999); // four characters at most
     edit->setValue(value);
-    edit->setFont(ArialBold(24));
+    edit->setFont(ArialFont(24, true));
     QPalette palette = edit->palette();
     palette.setColor(QPalette::Base, QColor(0x40, 0x40, 0x40));
     palette.setColor(QPalette::Text, color);
@@ -65,7 +58,7 @@ QPixmap FinishFlag() {
 TFrame1::TFrame1(Race& race, int tag, QWidget* parent) : QWidget(parent), race_(race), tag_(tag) {
     resize(374, 143);
     SetBlack(this);
-    setFont(ArialBold(19));
+    setFont(ArialFont(19, true));
 
     Panel6 = new QWidget(this);
     Panel6->setGeometry(0, 0, 352, 41);

@@ -17,6 +17,7 @@
 #include "settings/CfgDialog.h"
 #include "settings/ClassList.h"
 #include "settings/SettingsStore.h"
+#include "widgets/Fonts.h"
 #include "widgets/Led.h"
 #include "widgets/OperatorButton.h"
 
@@ -49,14 +50,6 @@ constexpr int kRaceAreaHeight = 336;
 // distance to its right edge.
 constexpr int kDesignWidth = 792;
 
-QFont Arial(int pixels, bool bold = false) {
-    QFont font(QStringLiteral("Arial"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
 void Fill(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, color);
@@ -77,8 +70,8 @@ QPixmap LogoPicture() {
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::TextAntialiasing);
-    const QFont word = Arial(22, true);
-    const QFont suffix = Arial(13, true);
+    const QFont word = ArialFont(22, true);
+    const QFont suffix = ArialFont(13, true);
     struct Part {
         QString text;
         QFont font;
@@ -124,7 +117,7 @@ TOperatorButton* OperatorButton(QWidget* parent, const QString& caption, const Q
 } // namespace
 
 TFormMain::TFormMain(QWidget* parent) : QWidget(parent), player_(new SignalPlayer(this)) {
-    setFont(Arial(11));
+    setFont(ArialFont(11));
     Fill(this, QColor(0xA6, 0xCA, 0xF0));
     resize(800, 572);
     setMinimumSize(792, 488);
@@ -290,7 +283,7 @@ void TFormMain::CreateImitationPanel() {
     auto* caption = new QLabel(QStringLiteral("LS IMIT"), PanelImit);
     caption->setGeometry(0, 228, 85, 20);
     caption->setAlignment(Qt::AlignCenter);
-    caption->setFont(Arial(12, true));
+    caption->setFont(ArialFont(12, true));
     int tag = 1;
     for (QPushButton* b : {bImit1, bImit2, bImit3})
         connect(b, &QPushButton::clicked, this,
@@ -361,7 +354,7 @@ void TFormMain::CreateTopBar() {
     PanelDate = new QLabel(QStringLiteral("00:00"), Panel1);
     PanelDate->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     PanelDate->setAlignment(Qt::AlignCenter);
-    PanelDate->setFont(Arial(24));
+    PanelDate->setFont(ArialFont(24));
     Fill(PanelDate, Qt::black);
     QPalette palette = PanelDate->palette();
     palette.setColor(QPalette::WindowText, QColor(0xC0, 0xC0, 0xC0));
@@ -379,7 +372,7 @@ void TFormMain::CreateRaceArea() {
     eTitle = new QLineEdit(QStringLiteral("* * *"), PanelLeft);
     eTitle->setGeometry(400, 2, 390, 30);
     eTitle->setToolTip(QStringLiteral("Titel"));
-    eTitle->setFont(Arial(19, true));
+    eTitle->setFont(ArialFont(19, true));
 
     // Three strips frame the lane clocks.
     Picture(PanelLeft, QRect(7, 20, 12, 282))->setPixmap(FrameStrip(12, 282));
@@ -480,7 +473,7 @@ void TFormMain::CreateProtocolBar() {
     Panel4->setGeometry(394, 293, 391, 43);
     Panel4->setAlignment(Qt::AlignCenter);
     Panel4->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel4->setFont(Arial(13, true));
+    Panel4->setFont(ArialFont(13, true));
     Fill(Panel4, QColor(0xD4, 0xD0, 0xC8));
     struct Entry {
         QToolButton** button;

@@ -1,23 +1,15 @@
 #include "OperatorButton.h"
 
+#include "Fonts.h"
+
 #include <QEnterEvent>
 #include <QPainter>
-
-namespace {
-QFont CaptionFont(int pixels) {
-    QFont font(QStringLiteral("Arial"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixels);
-    font.setBold(true);
-    return font;
-}
-} // namespace
 
 TOperatorButton::TOperatorButton(const QString& caption, const Look& look, QWidget* parent)
     : QAbstractButton(parent), look_(look) {
     setText(caption);
     setCursor(Qt::PointingHandCursor);
-    setFont(CaptionFont(19));
+    setFont(ArialFont(19, true));
     setFocusPolicy(Qt::NoFocus); // keys belong to the window's shortcuts
     setAttribute(Qt::WA_Hover);
 }
@@ -68,7 +60,7 @@ void TOperatorButton::paintEvent(QPaintEvent*) {
         }
     }
     painter.setPen(CurrentCaption());
-    painter.setFont(CaptionFont(hovered_ && isEnabled() ? 21 : 19));
+    painter.setFont(ArialFont(hovered_ && isEnabled() ? 21 : 19, true));
     painter.drawText(r.adjusted(0, isDown() ? 1 : 0, 0, isDown() ? 1 : 0), Qt::AlignCenter, text());
 }
 
