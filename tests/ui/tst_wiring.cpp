@@ -9,9 +9,12 @@
 #include "ui/Monitor2.h"
 #include "ui/Program.h"
 #include "ui/ProtocolFiles.h"
+#include "ui/TitlePicture.h"
 #include "widgets/Digit.h"
+#include "widgets/Led.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -153,6 +156,46 @@ private slots:
         QCOMPARE(w->race.settings.Length, before.Length);
         QCOMPARE(w->race.settings.LengthF, before.LengthF);
         QVERIFY(!dialog->isVisible());
+    }
+
+    void uncheckedIntermediateBarrierHidesItsColumnAfterOk() {
+        qint64 now = 0;
+        auto w = Window(now);
+        QVERIFY(w->SortGrid1->ColumnWidth(ColIntermediate) > 0);
+        TCfgDialog* dialog = w->CfgDialog;
+        QTimer::singleShot(0, dialog, [dialog] {
+            dialog->cbLsCentr->setChecked(false);
+            dialog->OKBtn->click();
+        });
+        w->bCFGClick();
+        QVERIFY(!w->race.settings.ColSpeed2);
+        QCOMPARE(w->race.settings.BarrierCount, 3);
+        QCOMPARE(w->SortGrid1->ColumnWidth(ColIntermediate), -1);
+        QVERIFY(w->Led[4]->isHidden()); // three barriers: the fourth lamp goes
+    }
+
+    void titlePictureIsDecodedAndABrokenOneIgnored() {
+        QTemporaryDir dir;
+        QImage picture(64, 32, QImage::Format_RGB32);
+        picture.fill(QColor(200, 30, 30));
+        QVERIFY(picture.save(dir.filePath("title.jpg"), "JPEG"));
+        const QImage decoded = LoadJpegPicture(dir.filePath("title.jpg"));
+        QCOMPARE(decoded.size(), QSize(64, 32));
+        QVERIFY(qAbs(QColor(decoded.pixel(10, 10)).red() - 200) < 8);
+        QFile broken(dir.filePath("broken.jpg"));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        QFile whole(dir.filePath("title.jpg"));
+        QVERIFY(whole.open(QIODevice::ReadOnly));
+        broken.write(whole.read(200)); // cut off in the middle
+        broken.close();
+        // libjpeg's default error handler would end the process here.
+        (void)LoadJpegPicture(broken.fileName());
+        QVERIFY(LoadJpegPicture(dir.filePath("missing.jpg")).isNull());
+        QFile garbage(dir.filePath("garbage.jpg"));
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write("not a picture at all");
+        garbage.close();
+        QVERIFY(LoadJpegPicture(garbage.fileName()).isNull());
     }
 
     void helpWithoutAHelpFileDoesNothing() {
