@@ -35,13 +35,3 @@ void BM_ClockTickWithRepaint(benchmark::State& state) {
 
 BENCHMARK(BM_ClockTick);
 BENCHMARK(BM_ClockTickWithRepaint);
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
