@@ -1,9 +1,10 @@
 #include "HtmlProtocol.h"
 
+#include "SaveBytes.h"
+
 #include <QFile>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QSaveFile>
 #include <QTextDocument>
 
 namespace {
@@ -125,12 +126,7 @@ QByteArray HtmlProtocolPage(const ProtocolRows& rows, const QList<bool>& visible
 
 FileWriteResult WriteHtmlProtocol(const QString& fileName, const ProtocolRows& rows,
                                   const QList<bool>& visibleColumns, const QString& programTitle) {
-    FileWriteResult result;
-    const QByteArray page = HtmlProtocolPage(rows, visibleColumns, programTitle);
-    QSaveFile file(fileName);
-    result.ok = file.open(QIODevice::WriteOnly) && file.write(page) == page.size() && file.commit();
-    if (!result.ok) result.message = WriteErrorText(fileName);
-    return result;
+    return SaveFileBytes(fileName, HtmlProtocolPage(rows, visibleColumns, programTitle));
 }
 
 QString HtmlViewFileName(const QString& programTitle) {

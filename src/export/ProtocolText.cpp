@@ -1,9 +1,9 @@
 #include "ProtocolText.h"
 
+#include "SaveBytes.h"
 #include "TextCodec.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 
@@ -125,13 +125,7 @@ QByteArray EncodeProtocolText(const ProtocolRows& rows) {
 }
 
 FileWriteResult WriteProtocolText(const QString& fileName, const ProtocolRows& rows) {
-    FileWriteResult result;
-    QSaveFile file(fileName);
-    const QByteArray bytes = EncodeProtocolText(rows);
-    result.ok =
-        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    if (!result.ok) result.message = WriteErrorText(fileName);
-    return result;
+    return SaveFileBytes(fileName, EncodeProtocolText(rows));
 }
 
 ProtocolReadResult ParseProtocolText(const QByteArray& bytes, const QStringList& headerTexts) {
