@@ -1,5 +1,6 @@
 #include "ProtocolBackup.h"
 
+#include "BackgroundWriter.h"
 #include "ui/Program.h"
 
 #include <QDateTime>
@@ -25,16 +26,18 @@ bool FolderIsWritable(const QString& folder) {
 
 } // namespace
 
-ProtocolBackup::ProtocolBackup(RowsSource source, QObject* parent)
+ProtocolBackup::ProtocolBackup(RowsSource source, TBackgroundWriter* writer, QObject* parent)
     : ProtocolBackup(Location{ProgramFolder(), ProgramTitle(),
                               QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)},
-                     std::move(source), parent) {}
+                     std::move(source), writer, parent) {}
 
-ProtocolBackup::ProtocolBackup(Location location, RowsSource source, QObject* parent)
+ProtocolBackup::ProtocolBackup(Location location, RowsSource source, TBackgroundWriter* writer,
+                               QObject* parent)
     : QObject(parent), DelayTimer(new QTimer(this)), location_(std::move(location)),
-      source_(std::move(source)) {
+      source_(std::move(source)), writer_(writer ? writer : new TBackgroundWriter(this)) {
     DelayTimer->setSingleShot(true);
     connect(DelayTimer, &QTimer::timeout, this, &ProtocolBackup::DelayedWrite);
+    connect(writer_, &TBackgroundWriter::Written, this, &ProtocolBackup::Written);
 }
 
 QString ProtocolBackup::BackupFileName(const QString& folder, const QString& programTitle) {
@@ -123,15 +126,29 @@ bool ProtocolBackup::WriteNow() {
     DelayTimer->stop();
     lastWriteMs_ = Now();
     everWritten_ = true;
-    const QString path = FilePath();
-    const bool ok = !blocked_ && source_ && WriteProtocolText(path, source_()).ok;
-    if (ok) {
+    if (blocked_ || !source_) {
+        Written(FilePath(), FileWriteResult{});
+        return false;
+    }
+    // Turning the rows into bytes is cheap; the disk is the writer's.
+    writer_->Submit(FilePath(), EncodeProtocolText(source_()));
+    return true;
+}
+
+bool ProtocolBackup::Flush() {
+    writer_->Drain();
+    return lastWriteOk_;
+}
+
+void ProtocolBackup::Written(const QString& fileName, const FileWriteResult& result) {
+    if (fileName != FilePath()) return; // another file of the same writer
+    lastWriteOk_ = result.ok;
+    if (result.ok) {
         failureReported_ = false;
     } else if (!failureReported_) {
         failureReported_ = true;
-        emit WriteFailed(WriteErrorText(path));
+        emit WriteFailed(WriteErrorText(fileName));
     }
-    return ok;
 }
 
 void ProtocolBackup::ProtocolChanged() {

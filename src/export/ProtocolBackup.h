@@ -9,11 +9,13 @@
 #include <optional>
 
 class QTimer;
+class TBackgroundWriter;
 
 // The automatic backup of the protocol. The window calls WriteNow after each lane stop, when a
 // heat ends and at exit, and ProtocolChanged after every edit; edits are written at most once
-// per two seconds. Each write replaces the file as a whole, so a crash mid-write leaves the
-// previous backup in place.
+// per two seconds. The bytes are made at once, the file is written by the background writer;
+// each write replaces the file as a whole, so a crash mid-write leaves the previous backup in
+// place.
 class ProtocolBackup : public QObject {
     Q_OBJECT
 public:
@@ -39,9 +41,12 @@ public:
 
     static constexpr int kMinWriteIntervalMs = 2000;
 
-    // The program's own folder, title and data folder.
-    explicit ProtocolBackup(RowsSource source, QObject* parent = nullptr);
-    ProtocolBackup(Location location, RowsSource source, QObject* parent = nullptr);
+    // The program's own folder, title and data folder. Without a writer of the caller's the
+    // backup has one of its own.
+    explicit ProtocolBackup(RowsSource source, TBackgroundWriter* writer = nullptr,
+                            QObject* parent = nullptr);
+    ProtocolBackup(Location location, RowsSource source, TBackgroundWriter* writer = nullptr,
+                   QObject* parent = nullptr);
 
     // "<title>-Sicherungsdatei.txt" in folder.
     static QString BackupFileName(const QString& folder, const QString& programTitle);
@@ -54,8 +59,11 @@ public:
     // with the date and time first, so that no later write destroys it.
     LoadResult Load(const QStringList& headerTexts);
 
-    // Writes the protocol now; a pending delayed write is then no longer needed.
+    // Hands the protocol to the writer now; a pending delayed write is then no longer needed.
+    // False when no backup can be written at all.
     bool WriteNow();
+    // Waits until the writer is done; true when the last backup written reached the disk.
+    bool Flush();
     // The protocol changed: written right away, or when two seconds have passed since the last
     // write.
     void ProtocolChanged();
@@ -74,6 +82,7 @@ signals:
 
 private:
     qint64 Now() const;
+    void Written(const QString& fileName, const FileWriteResult& result);
     // Decides the folder and keeps an unreadable backup aside; runs before the first read or
     // write.
     void Prepare();
@@ -81,11 +90,13 @@ private:
 
     Location location_;
     RowsSource source_;
+    TBackgroundWriter* writer_;
     Clock clock_;
     QString folder_;
     bool prepared_ = false;
     bool blocked_ = false;
     bool failureReported_ = false;
+    bool lastWriteOk_ = false;
     qint64 lastWriteMs_ = 0;
     bool everWritten_ = false;
 };

@@ -22,15 +22,29 @@ TBarrierInputs::TBarrierInputs(Race& race, TRaceSequence& sequence, TLed* const 
         leds_[i] = leds[i];
 }
 
-void TBarrierInputs::ComPortStart(quint32 status, quint32 pulsed, qint64 ticks) {
+void TBarrierInputs::ComPortStart(const TComLineEvent& event) {
     TRaceState& state = race_.state;
-    const bool cycled = pulsed & kModemCTS; // closed and opened again between two reads
-    if (!forced_ && !cycled && (status & kModemCTS) == (state.PrevModemStatus & kModemCTS)) return;
-    const bool contact = (status & kModemCTS) || state.ImitStart;
-    state.PrevModemStatus = (state.PrevModemStatus & ~kModemCTS) | (status & kModemCTS);
-    // A whole pulse holds both edges, so it starts whatever the polarity.
-    if (cycled || (race_.settings.Alg == 0 && contact) || (race_.settings.Alg == 1 && !contact))
-        StartContactEdge(ticks);
+    const bool was = state.PrevModemStatus & kModemCTS;
+    const bool is = event.status & kModemCTS;
+    const bool folded = event.pulsed & kModemCTS; // both edges between two reads
+    if (!forced_ && !folded && was == is) return;
+    state.PrevModemStatus = (state.PrevModemStatus & ~kModemCTS) | (event.status & kModemCTS);
+    const int alg = race_.settings.Alg;
+    if (forced_) {
+        const bool contact = is || state.ImitStart;
+        if ((alg == 0 && contact) || (alg == 1 && !contact)) StartContactEdge(event.ticks);
+        return;
+    }
+    // A contact settles with a few quick edges; only the first one is the start.
+    const bool bounce = contactEdgeSeen_ && event.ticks - lastContactEdge_ < kContactBounceTicks;
+    contactEdgeSeen_ = true;
+    lastContactEdge_ = event.ticks;
+    if (bounce || (alg != 0 && alg != 1)) return;
+    // Alg 0 starts when the contact closes, Alg 1 when it opens. A start needs the contact
+    // to end up that way, or a whole pulse that way folded between two reads; an edge back
+    // to rest with a flicker folded into it is the bounce of that edge.
+    const bool active = alg == 0 ? is : !is;
+    if (was != is ? active : !active) StartContactEdge(event.ticks);
 }
 
 void TBarrierInputs::StartContactEdge(qint64 ticks) {
@@ -41,19 +55,20 @@ void TBarrierInputs::StartContactEdge(qint64 ticks) {
     if (race_.settings.ColSpeed0) sequence_.SetStartLight(1);
 }
 
-void TBarrierInputs::ComPortStop(quint32 status, quint32 pulsed, qint64 ticks) {
+void TBarrierInputs::ComPortStop(const TComLineEvent& event, quint32 line) {
     TRaceState& state = race_.state;
-    pulsed &= kLaneLines;
-    if (!forced_ && !pulsed && (status & kLaneLines) == (state.PrevModemStatus & kLaneLines))
-        return;
-    const quint32 rising = ((status & ~state.PrevModemStatus) | pulsed) & kLaneLines;
+    const quint32 status = event.status & kLaneLines;
+    const quint32 previous = state.PrevModemStatus & kLaneLines;
+    const quint32 folded = event.pulsed & line & kLaneLines;
+    if (!forced_ && !folded && status == previous) return;
+    const quint32 rising = (status & ~previous) | folded;
     const bool lane1 = (rising & kModemRLSD) || state.ImitLane1;
     const bool lane2 = (rising & kModemDSR) || state.ImitLane2;
     // The whole level is remembered, so a line that stays on is not counted again.
-    state.PrevModemStatus = (state.PrevModemStatus & ~kLaneLines) | (status & kLaneLines);
+    state.PrevModemStatus = (state.PrevModemStatus & ~kLaneLines) | status;
     if ((race_.settings.Alg == 0 && (lane1 || lane2)) ||
         (race_.settings.Alg == 1 && !(lane1 && lane2)))
-        LaneBarrierEdges(lane1, lane2, ticks);
+        LaneBarrierEdges(lane1, lane2, event.ticks);
 }
 
 void TBarrierInputs::LaneBarrierEdges(bool lane1, bool lane2, qint64 ticks) {
@@ -81,19 +96,21 @@ void TBarrierInputs::LaneBarrierEdges(bool lane1, bool lane2, qint64 ticks) {
 
 void TBarrierInputs::bImit1Click(int tag, quint32 status) {
     // Stamped at the click: the imitation is as exact as the operator's finger.
-    const qint64 ticks = race_.HighResTimer1.NowTicks();
+    TComLineEvent event;
+    event.ticks = race_.HighResTimer1.NowTicks();
+    event.status = status;
     TRaceState& state = race_.state;
     // The forced flags make the handlers take this as a change whatever the lines read.
     state.ImitStart = true;
     forced_ = true;
     if (tag == 1) {
-        ComPortStart(status, 0, ticks);
+        ComPortStart(event);
     } else if (tag == 2) {
         state.ImitLane1 = true;
-        ComPortStop(status, 0, ticks);
+        ComPortStop(event, 0);
     } else if (tag == 3) {
         state.ImitLane2 = true;
-        ComPortStop(status, 0, ticks);
+        ComPortStop(event, 0);
     }
     forced_ = false;
     state.ImitStart = state.ImitLane1 = state.ImitLane2 = false;
@@ -109,7 +126,10 @@ void TBarrierInputs::ShowBarrierLamps() {
     }
 }
 
-void TBarrierInputs::ComPortOpen() {
+void TBarrierInputs::ComPortOpen(quint32 levels) {
+    // A contact already closed at open is the rest position, not an edge.
+    race_.state.PrevModemStatus = levels & (kModemCTS | kLaneLines);
+    contactEdgeSeen_ = false;
     sequence_.SetArmImagesVisible(true);
     if (race_.settings.ColSpeed0) sequence_.SetStartLight(0);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/ComLineEvent.h"
+
 #include <QObject>
 
 class TLed;
@@ -17,17 +19,22 @@ public:
     TBarrierInputs(Race& race, TRaceSequence& sequence, TLed* const (&leds)[9],
                    QObject* parent = nullptr);
 
-    // Status word from the port, lines that pulsed unseen between two reads, and the instant
-    // the change was seen.
-    void ComPortStart(quint32 status, quint32 pulsed, qint64 ticks);
-    void ComPortStop(quint32 status, quint32 pulsed, qint64 ticks);
+    // A start-contact edge settling within this time of the previous one is its bounce.
+    static constexpr qint64 kContactBounceTicks = 10'000'000; // 10 ms
+
+    // A line event as the port's wait thread saw it, carrying its own instant and levels.
+    void ComPortStart(const TComLineEvent& event);
+    // line: the lane line whose handler this is (DSR or RLSD); only its own folded pulse
+    // counts, so an event that changed both lines counts each fold once.
+    void ComPortStop(const TComLineEvent& event, quint32 line);
     void StartContactEdge(qint64 ticks);
     void LaneBarrierEdges(bool lane1, bool lane2, qint64 ticks);
     // Imitation button 1 (start contact), 2 (lane 1) or 3 (lane 2); status is what the port
     // reads now (0 without a port).
     void bImit1Click(int tag, quint32 status);
     void ShowBarrierLamps();
-    void ComPortOpen();
+    // levels: the lines as they stood when the port opened; changes count from them.
+    void ComPortOpen(quint32 levels);
     void ComPortClose();
     void LampsOff();
 
@@ -38,4 +45,6 @@ private:
     TRaceSequence& sequence_;
     TLed* leds_[9];
     bool forced_ = false; // an imitation is being handled: its input counts as a change
+    bool contactEdgeSeen_ = false;
+    qint64 lastContactEdge_ = 0;
 };

@@ -1,19 +1,23 @@
 #pragma once
 
 #include "ComLineEvent.h"
+#include "ComThread.h"
+#include "LineEventQueue.h"
 #include "SerialDevice.h"
 
 #include <QByteArray>
 #include <QFlags>
+#include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 
+class QTimer;
 class THighResTimer;
-class TComHandOver;
-class TComThread;
 
 // Line events a port can watch. Only the status lines (CTS, DSR, RLSD, ring) are watched on
 // this platform; the data events exist for completeness and are never raised.
@@ -59,10 +63,34 @@ public:
     using EComError::EComError;
 };
 
-// The serial port whose status lines carry the start contact and the light barriers. Line
-// changes arrive as signals on the port's own (user-interface) thread, one at a time and in
-// order; during each delivery LastEvent() tells when the wait thread saw the change and what
-// the lines were at that moment.
+// What the port knows of its device beyond the lines, for the operator.
+struct TPortCondition {
+    int port = 0;             // the COM number this is about; 0 none
+    QString product;          // the adapter's product name, where the system knows it
+    int openError = 0;        // errno of the last open that failed, 0 otherwise
+    int latencyMs = -1;       // the driver's latency timer after the open, -1 unknown
+    bool polled = false;      // the driver cannot wait for changes: the lines are polled
+    bool lost = false;        // the device went away while open; it is being looked for
+    bool reconnected = false; // it came back by itself
+    quint64 overflows = 0;    // line events that came faster than they could be taken
+
+    bool operator==(const TPortCondition&) const = default;
+};
+
+// What the scan of COM1 … COM16 found.
+struct TPortScan {
+    // Bit n-1 for every present port n, highest present port in the high 16 bits.
+    quint32 present = 0;
+    // The list entries of the present ports, with the adapter's name where known.
+    QMap<int, QString> names;
+    // Devices that exist but may not be opened by this user.
+    QList<TPortCondition> refused;
+};
+
+// The serial port whose status lines carry the start contact and the light barriers. Its wait
+// thread stamps each line change the moment it sees it and queues it; the changes arrive as
+// signals on the port's own (user-interface) thread, in order, however busy that thread was.
+// During each delivery LastEvent() tells when the change was seen and what the lines were.
 class TComPort : public QObject {
     Q_OBJECT
 public:
@@ -70,6 +98,10 @@ public:
     explicit TComPort(const THighResTimer& timeBase, QObject* parent = nullptr);
     // Closes without OnClose: the receivers may already be half destroyed.
     ~TComPort() override;
+
+    // Milliseconds between tries to open a device that went away; it is opened again by
+    // itself when it comes back.
+    static constexpr int kReconnectIntervalMs = 1000;
 
     quint8 Port() const { return port_; }
     void SetPort(quint8 port) { port_ = port; }
@@ -97,6 +129,8 @@ public:
 
     // Settings take effect at the next Open().
     TSerialConfig Config() const;
+    // Line events that may wait for the user-interface thread.
+    void SetQueueCapacity(int events) { queueCapacity_ = std::max(events, 1); }
 
     // Where devices come from; the system's serial devices unless a test says otherwise.
     void SetDeviceFactory(TSerialDeviceFactory factory);
@@ -104,17 +138,29 @@ public:
 
     // Throws EComHandle or EComState; the port is then closed.
     void Open();
+    // Also gives up looking for a device that went away.
     void Close();
     bool Connected() const { return connected_; }
-    // False when the wait thread has ended on its own (adapter pulled out); the port stays
-    // connected in name until it is closed.
     bool IsWatching() const;
 
     // Current levels of the input lines; 0 when the port is not open or cannot be read.
     quint32 ModemStatus() const;
+    // The levels as they stood when the port opened: changes count from these.
+    quint32 OpenStatus() const { return openStatus_.status; }
     // The event being delivered (or the last one delivered).
     const TComLineEvent& LastEvent() const { return lastEvent_; }
+    // Events seen by the wait thread since the port was opened, delivered or not; and of
+    // them, those delivered, and the changes that found the queue full.
+    quint64 RecordedEvents() const;
+    quint64 DeliveredEvents() const { return delivered_; }
+    quint64 QueueOverflows() const;
 
+    const TPortCondition& Condition() const { return condition_; }
+    // One try to open a device that went away, as the reconnect timer makes it.
+    void TryReconnect();
+    QTimer* ReconnectTimer;
+
+    static TPortScan ScanPorts(const TSerialDeviceFactory& factory = {});
     // Bit n-1 for every present port n (1 … 16), highest present port in the high 16 bits.
     static quint32 ScanComPorts(const TSerialDeviceFactory& factory = {});
 
@@ -130,19 +176,28 @@ signals:
     void OnError(TComPort* Sender);
     void OnOpen(TComPort* Sender);
     void OnClose(TComPort* Sender);
+    // Condition() changed.
+    void OnConditionChanged(TComPort* Sender);
 
 private:
-    friend class TComThread;
-
+    // Opens the device and starts the wait thread; learnt gets what the open found out.
+    void OpenDevice(TPortCondition& learnt);
     void Shutdown();
-    void DeliverLineEvent(TComHandOver& handOver, quint64 ticket);
+    void SetCondition(const TPortCondition& condition);
+    void DeliverQueued(const std::shared_ptr<TLineEventQueue>& queue);
+    void RecorderEnded(const std::shared_ptr<TLineEventQueue>& queue);
 
     const THighResTimer& timeBase_;
     TSerialDeviceFactory factory_;
     std::unique_ptr<TSerialDevice> device_;
+    // Shared with the calls the wait thread posts, which may arrive after a close.
+    std::shared_ptr<TLineEventQueue> queue_;
     std::unique_ptr<TComThread> thread_;
     bool connected_ = false;
+    TLineSnapshot openStatus_;
     TComLineEvent lastEvent_;
+    quint64 delivered_ = 0;
+    TPortCondition condition_;
 
     quint8 port_ = 1;
     TBaudRate baudRate_ = br9600;
@@ -156,4 +211,5 @@ private:
     bool enableDTR_ = true;
     qint32 writeBufSize_ = 2048;
     qint32 readBufSize_ = 2048;
+    int queueCapacity_ = int(TLineEventQueue::kDefaultCapacity);
 };

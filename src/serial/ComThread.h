@@ -1,72 +1,63 @@
 #pragma once
 
 #include "ComLineEvent.h"
+#include "SerialDevice.h"
 
 #include <atomic>
 #include <condition_variable>
-#include <memory>
+#include <functional>
 #include <mutex>
 #include <thread>
 
-class TComPort;
-class TSerialDevice;
 class THighResTimer;
+class TLineEventQueue;
 
-// One line event waiting for the user-interface thread. Shared with the queued call that
-// delivers it, which may run after the thread has gone.
-class TComHandOver {
-public:
-    // On the user-interface thread: takes the event if the ticket is still the pending one.
-    bool Begin(quint64 ticket, TComLineEvent& event);
-    // False once the port was closed or reopened during the delivery.
-    bool IsCurrent(quint64 ticket);
-    void Finish(quint64 ticket);
-
-private:
-    friend class TComThread;
-
-    std::mutex mutex_;
-    std::condition_variable done_;
-    quint64 ticket_ = 0;
-    bool pending_ = false;
-    bool stopped_ = false;
-    TComLineEvent event_;
+// Levels and counters of the input lines read together.
+struct TLineSnapshot {
+    quint32 status = 0;
+    TLineCounts counts;
+    bool hasCounters = false;
 };
 
-// The wait thread: sleeps in the driver until a watched line changes, reads the time base,
-// the levels and the counters at once, and hands the event to the port's thread, waiting
-// until it has been delivered.
+// Reads the levels between two reads of the counters, so that both belong to one moment.
+// 0 or the errno of the failed status read.
+int ReadLineSnapshot(TSerialDevice& device, TLineSnapshot& snapshot);
+
+// The wait thread: sleeps in the driver until a watched line changes, stamps the time base the
+// moment the wait returns, reads the levels and counters, queues the event and goes straight
+// back to waiting. It never waits for the consumer of the queue.
 class TComThread {
 public:
-    TComThread(TComPort& port, TSerialDevice& device, const THighResTimer& timeBase,
-               quint32 lineMask);
+    // All called on the wait thread.
+    struct TCallbacks {
+        std::function<void()> wake;             // the queue has events for the consumer
+        std::function<void()> polling;          // the driver cannot wait: the lines are polled
+        std::function<void(TWaitResult)> ended; // the thread ended on its own (device gone)
+    };
+
+    // initial: the lines as they stood when the port opened; changes count from there.
+    TComThread(TSerialDevice& device, const THighResTimer& timeBase, quint32 lineMask,
+               const TLineSnapshot& initial, TLineEventQueue& queue, TCallbacks callbacks);
     ~TComThread();
 
     TComThread(const TComThread&) = delete;
     TComThread& operator=(const TComThread&) = delete;
 
-    // False once the thread has ended on its own (device gone or failing).
+    // False once the thread has ended on its own.
     bool IsRunning() const { return !exited_.load(); }
 
-    // Ends the thread and joins it; a delivery not yet begun is dropped.
+    // Ends the thread and joins it; no callback runs after it returns.
     void Stop();
 
 private:
-    struct Snapshot {
-        quint32 status = 0;
-        TLineCounts counts;
-        bool hasCounters = false;
-    };
-
     void Run();
-    bool Read(Snapshot& snapshot);
-    void HandOver(const TComLineEvent& event);
 
-    TComPort& port_;
     TSerialDevice& device_;
     const THighResTimer& timeBase_;
     const quint32 lineMask_;
-    std::shared_ptr<TComHandOver> handOver_ = std::make_shared<TComHandOver>();
+    const TLineSnapshot initial_;
+    TLineEventQueue& queue_;
+    const TCallbacks callbacks_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> exited_{false};
     std::mutex exitMutex_;

@@ -1,6 +1,20 @@
 #include "SerialDevice.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include <cstring>
+
+namespace {
+
+QString ReadSysfsText(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(file.read(256)).trimmed();
+}
+
+} // namespace
 
 qint32 BaudRateValue(TBaudRate rate, qint32 user) {
     static constexpr qint32 rates[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
@@ -16,10 +30,40 @@ QString ComPortDeviceName(int port) {
     return {};
 }
 
-QString ComPortDisplayName(int port) {
+QString ComPortDisplayName(int port, const QString& product) {
     const QString device = ComPortDeviceName(port);
     if (device.isEmpty()) return {};
-    return QStringLiteral("COM%1 (%2)").arg(port).arg(device.mid(5));
+    const QString name = device.mid(5);
+    if (product.isEmpty()) return QStringLiteral("COM%1 (%2)").arg(port).arg(name);
+    return QStringLiteral("COM%1 (%2, %3)").arg(port).arg(name, product);
+}
+
+bool IsUsbSerialDevice(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
+}
+
+QString SysfsProductName(const QString& root, const QString& ttyName) {
+    // The tty's device is the USB interface (ttyACM) or a port below it (ttyUSB); the
+    // product string belongs to the USB device one or two levels up.
+    const QString devices = QDir(root).filePath(QStringLiteral("devices"));
+    QString folder =
+        QFileInfo(QDir(root).filePath(QStringLiteral("class/tty/") + ttyName + "/device"))
+            .canonicalFilePath();
+    for (int level = 0; level < 4 && folder.startsWith(devices); ++level) {
+        const QString product = ReadSysfsText(folder + QStringLiteral("/product"));
+        if (!product.isEmpty()) return product;
+        folder = QFileInfo(folder).path();
+    }
+    return {};
+}
+
+int SysfsLatencyTimer(const QString& root, const QString& ttyName) {
+    bool ok = false;
+    const int ms = ReadSysfsText(QDir(root).filePath(QStringLiteral("class/tty/") + ttyName +
+                                                     QStringLiteral("/device/latency_timer")))
+                       .toInt(&ok);
+    return ok && ms >= 0 ? ms : -1;
 }
 
 int ComPortNumber(const QString& name) {

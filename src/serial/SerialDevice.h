@@ -50,6 +50,7 @@ struct TSerialConfig {
 enum class TWaitResult {
     Changed,     // a watched line changed
     Interrupted, // CancelWait, or a stray signal
+    Polling,     // the driver cannot wait; from now on the device polls the lines: wait again
     Gone,        // the device went away (adapter unplugged)
     Failed       // any other failure; waiting again would fail the same way
 };
@@ -62,8 +63,8 @@ public:
     virtual ~TSerialDevice() = default;
 
     virtual int Open(const QString& path) = 0;
-    // A device that opened may still be no serial port (a ttyS without a UART behind it).
-    virtual bool IsSerialPort() = 0;
+    // A ttyS that opened may still have no UART behind it. USB adapters never report a type.
+    virtual bool HasUartType() = 0;
     virtual int Configure(const TSerialConfig& config) = 0;
     virtual int SetOutputLines(bool dtr, bool rts) = 0;
     virtual int ReadModemStatus(quint32& status) = 0;
@@ -75,6 +76,14 @@ public:
     // to begin may miss it, so the caller repeats until the waiting thread has left.
     virtual void CancelWait() = 0;
     virtual void Close() = 0;
+
+    // Asks the driver to pass line changes on at once (ASYNC_LOW_LATENCY): an FTDI adapter
+    // then sends its status every millisecond instead of every 16. 0 or an errno value.
+    virtual int SetLowLatency() = 0;
+    // The driver's latency timer in milliseconds where it shows one, else -1.
+    virtual int LatencyTimerMs() = 0;
+    // The adapter's product name where the system knows it, else empty.
+    virtual QString ProductName() = 0;
 };
 
 using TSerialDeviceFactory = std::function<std::unique_ptr<TSerialDevice>()>;
@@ -91,8 +100,16 @@ constexpr int kComPortCount = 16;
 // COM1–COM4 are /dev/ttyS0–ttyS3, COM5–COM12 /dev/ttyUSB0–ttyUSB7, COM13–COM16
 // /dev/ttyACM0–ttyACM3. Empty for a number outside 1 … 16.
 QString ComPortDeviceName(int port);
-// "COM5 (ttyUSB0)", for lists the operator picks from.
-QString ComPortDisplayName(int port);
+// "COM5 (ttyUSB0)", or "COM5 (ttyUSB0, FT232R USB UART)" with the adapter's product name,
+// for lists the operator picks from.
+QString ComPortDisplayName(int port, const QString& product = {});
+// ttyUSB and ttyACM devices: adapters on USB, which report no UART type.
+bool IsUsbSerialDevice(const QString& path);
+
+// What sysfs tells about a tty device, read below root (normally "/sys"): the USB product
+// name of the adapter, and the FTDI driver's latency timer (-1 where there is none).
+QString SysfsProductName(const QString& root, const QString& ttyName);
+int SysfsLatencyTimer(const QString& root, const QString& ttyName);
 // The port number of a device path or of "COM5" / "5"; 0 when it has none.
 int ComPortNumber(const QString& name);
 

@@ -3,6 +3,8 @@
 // this file speaks to the kernel's types only.
 #include "SerialDevice.h"
 
+#include <QFileInfo>
+
 #include <asm/termios.h>
 #include <linux/serial.h>
 
@@ -113,11 +115,17 @@ public:
             error = errno;
         else if (flock(fd_, LOCK_EX | LOCK_NB) != 0)
             error = errno == EWOULDBLOCK ? EBUSY : errno;
-        if (error) Close();
-        return error;
+        if (error) {
+            Close();
+            return error;
+        }
+        // Through a symbolic link (/dev/serial/by-id/…) sysfs still knows the tty by its name.
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        ttyName_ = QFileInfo(canonical.isEmpty() ? path : canonical).fileName();
+        return 0;
     }
 
-    bool IsSerialPort() override {
+    bool HasUartType() override {
         if (fd_ < 0) return false;
         serial_struct info = {};
         if (ioctl(fd_, TIOCGSERIAL, &info) != 0) return IsRefused(errno); // USB without it
@@ -233,7 +241,12 @@ public:
             if (error == EINTR) return TWaitResult::Interrupted;
             if (IsGone(error)) return TWaitResult::Gone;
             if (!IsRefused(error)) return TWaitResult::Failed;
-            polling_ = true; // some USB adapters have no TIOCMIWAIT
+            // Some drivers have no TIOCMIWAIT; polling helps only where the lines can be read.
+            quint32 status = 0;
+            if (const int readError = ReadModemStatus(status))
+                return IsGone(readError) ? TWaitResult::Gone : TWaitResult::Failed;
+            polling_ = true;
+            return TWaitResult::Polling;
         }
         return Poll(mask);
     }
@@ -243,9 +256,41 @@ public:
     }
 
     void Close() override {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0) {
+            // The flag outlives the descriptor in the driver; the next program gets the
+            // adapter as it was.
+            if (lowLatencySet_) {
+                serial_struct info = {};
+                if (ioctl(fd_, TIOCGSERIAL, &info) == 0) {
+                    info.flags &= ~ASYNC_LOW_LATENCY;
+                    ioctl(fd_, TIOCSSERIAL, &info);
+                }
+            }
+            ::close(fd_);
+        }
         fd_ = -1;
         polling_ = false;
+        lowLatencySet_ = false;
+        ttyName_.clear();
+    }
+
+    int SetLowLatency() override {
+        if (fd_ < 0) return EBADF;
+        serial_struct info = {};
+        if (ioctl(fd_, TIOCGSERIAL, &info) != 0) return errno;
+        if (info.flags & ASYNC_LOW_LATENCY) return 0;
+        info.flags |= ASYNC_LOW_LATENCY; // within ASYNC_USR_MASK: any user may set it
+        if (ioctl(fd_, TIOCSSERIAL, &info) != 0) return errno;
+        lowLatencySet_ = true;
+        return 0;
+    }
+
+    int LatencyTimerMs() override {
+        return ttyName_.isEmpty() ? -1 : SysfsLatencyTimer(QStringLiteral("/sys"), ttyName_);
+    }
+
+    QString ProductName() override {
+        return ttyName_.isEmpty() ? QString() : SysfsProductName(QStringLiteral("/sys"), ttyName_);
     }
 
 private:
@@ -279,6 +324,8 @@ private:
 
     int fd_ = -1;
     bool polling_ = false;
+    bool lowLatencySet_ = false;
+    QString ttyName_;
     pthread_t waiter_ = {};
     std::atomic<bool> waiterKnown_{false};
 };

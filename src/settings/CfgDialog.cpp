@@ -2,7 +2,7 @@
 
 #include "SettingsStore.h"
 #include "TrackSchematic.h"
-#include "serial/SerialDevice.h"
+#include "serial/PortNotice.h"
 #include "widgets/SpinFloatEdit.h"
 
 #include <QCheckBox>
@@ -115,19 +115,19 @@ int ScaleRounded(double value, int factor) {
     return int(std::clamp<long long>(signedValue, INT_MIN, INT_MAX));
 }
 
-TCfgDialog::TCfgDialog(TRaceSettings& settings, quint32 portsPresent, QWidget* parent)
+TCfgDialog::TCfgDialog(TRaceSettings& settings, const TPortScan& ports, QWidget* parent)
     : QDialog(parent), settings_(settings) {
     setWindowTitle(QStringLiteral("Einstellungen"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFont(DialogFont());
     setFixedSize(kClientWidth, kClientHeight);
-    CreateControls(portsPresent);
+    CreateControls(ports);
 
     if (settings_.Length == 0) settings_.Length = ScaleRounded(kDesignLength, 1000);
 }
 
-void TCfgDialog::CreateControls(quint32 portsPresent) {
+void TCfgDialog::CreateControls(const TPortScan& ports) {
     LabLen = new QLabel(QStringLiteral("Streckenlänge:"), this);
     sfeLen = FloatEdit(this, 0.1, 999, 0.1, 3, kDesignLength, QRect(399, 6, 57, kRowHeight));
     sfeLen->setToolTip(QStringLiteral("Km"));
@@ -160,9 +160,12 @@ void TCfgDialog::CreateControls(quint32 portsPresent) {
     cbPort->setMaxVisibleItems(16);
     cbPort->setToolTip(QStringLiteral("AMPEL (7+8), LS1 (1-4), LS2 (4-6)"));
     cbPort->addItem(QStringLiteral("Kein"), 0);
-    const int highest = std::min(int(portsPresent >> 16), kComPortCount);
+    const int highest = std::min(int(ports.present >> 16), kComPortCount);
     for (int port = 1; port <= highest; ++port)
-        if (portsPresent & (1u << (port - 1))) cbPort->addItem(ComPortDisplayName(port), port);
+        if (ports.present & (1u << (port - 1)))
+            cbPort->addItem(ports.names.value(port, ComPortDisplayName(port)), port);
+    for (const TPortCondition& refused : ports.refused)
+        refusedNotices_ << PortNoticeText(refused);
     // Wide enough for the device names; the controls after it make room where needed.
     cbPort->setGeometry(58, 139, std::max(60, cbPort->sizeHint().width()), kRowHeight);
     PlaceBefore(LabPort, cbPort->x(), cbPort->y());
@@ -196,6 +199,14 @@ void TCfgDialog::CreateControls(quint32 portsPresent) {
         QStringLiteral("Ein Teilnehmer kann mehrmals starten (Nr. = Platz, Platz, Platz...)"), this,
         QPoint(55, 220), false);
 
+    LabPortNotice = new QLabel(this);
+    LabPortNotice->setWordWrap(true);
+    LabPortNotice->setFrameStyle(QFrame::Box | QFrame::Plain);
+    LabPortNotice->setMargin(3);
+    LabPortNotice->setStyleSheet(QStringLiteral(
+        "QLabel { background: #FFF2B0; color: #900000; border: 1px solid #C08000; }"));
+    LabPortNotice->hide();
+
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setGeometry(8, 248, 75, 25);
     OKBtn->setDefault(true);
@@ -208,9 +219,14 @@ void TCfgDialog::CreateControls(quint32 portsPresent) {
     TimerBlink->setInterval(500);
     connect(TimerBlink, &QTimer::timeout, this, &TCfgDialog::TimerBlinkTimer);
 
+    for (QWidget* control : std::initializer_list<QWidget*>{LabMonitor, cbMonitor, cbKlass,
+                                                            cbManyStart, OKBtn, CancelBtn})
+        belowNotice_.append({control, control->y()});
+
     connect(cbPort, &QComboBox::currentIndexChanged, this, [this] {
         UpdateEnabledStates();
         RefreshSchematic();
+        ShowPortNotice();
     });
     for (QCheckBox* box : {cbLsStart, cbLsCentr, cbLsFinal})
         connect(box, &QCheckBox::toggled, this, [this] {
@@ -236,6 +252,27 @@ bool TCfgDialog::PortChosen() const {
 
 int TCfgDialog::ChosenPort() const {
     return PortChosen() ? cbPort->currentData().toInt() : 0;
+}
+
+void TCfgDialog::ShowPortNotice() {
+    QStringList lines = refusedNotices_;
+    if (actions_.PortNotice && PortChosen()) {
+        const QString notice = actions_.PortNotice(ChosenPort());
+        if (!notice.isEmpty()) lines.prepend(notice);
+    }
+    const QString text = lines.join(u'\n');
+    LabPortNotice->setText(text);
+    int room = 0;
+    if (!text.isEmpty()) {
+        const int width = kClientWidth - 16;
+        const int height = LabPortNotice->heightForWidth(width);
+        LabPortNotice->setGeometry(8, belowNotice_.first().second, width, height);
+        room = height + 4;
+    }
+    LabPortNotice->setVisible(!text.isEmpty());
+    for (const auto& [control, top] : belowNotice_)
+        control->move(control->x(), top + room);
+    setFixedSize(kClientWidth, kClientHeight + room);
 }
 
 // Without a port there is nothing to configure but the track; a distance only counts for a
@@ -278,6 +315,7 @@ void TCfgDialog::Fill() {
 
     UpdateEnabledStates();
     RefreshSchematic();
+    ShowPortNotice();
 }
 
 bool TCfgDialog::Execute() {

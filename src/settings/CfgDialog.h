@@ -1,6 +1,7 @@
 #pragma once
 
 #include "race/RaceSettings.h"
+#include "serial/ComPort.h"
 
 #include <QDialog>
 #include <QList>
@@ -27,6 +28,7 @@ struct TCfgActions {
     std::function<void()> ClosePort;             // errors are the caller's to swallow
     std::function<void(int ms)> Pause;           // before re-opening; empty: a plain sleep
     std::function<void(int port)> OpenPort;      // errors are the caller's to swallow
+    std::function<QString(int port)> PortNotice; // what the operator must know about port n
     std::function<void()> ShowBarrierLamps;      // lamps and BarrierCount follow ColSpeed0 … 3
     std::function<void()> FormResize;            // protocol columns follow ColSpeed0 … 2
 };
@@ -43,9 +45,9 @@ int ScaleRounded(double value, int factor);
 class TCfgDialog : public QDialog {
     Q_OBJECT
 public:
-    // portsPresent: bit n-1 for each present port n, highest present port in the high 16 bits.
-    // Sets Length to the design value when it is still 0.
-    TCfgDialog(TRaceSettings& settings, quint32 portsPresent, QWidget* parent = nullptr);
+    // ports: what the scan at start-up found. Sets Length to the design value when it is
+    // still 0.
+    TCfgDialog(TRaceSettings& settings, const TPortScan& ports, QWidget* parent = nullptr);
 
     void SetActions(TCfgActions actions) { actions_ = std::move(actions); }
     // The screens the TV box offers; until set, the system's screens when the dialog shows.
@@ -77,6 +79,8 @@ public:
     QCheckBox* cbLsFinal;
     QLabel* LabPort;
     QComboBox* cbPort;
+    // Under the port's group: adapters that cannot be used well, or not at all.
+    QLabel* LabPortNotice;
     QLabel* LabAlg;
     QComboBox* cbAlg;
     QLabel* LabWait;
@@ -94,7 +98,9 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void CreateControls(quint32 portsPresent);
+    void CreateControls(const TPortScan& ports);
+    // Shows the notice for the chosen port and makes room for it.
+    void ShowPortNotice();
     bool PortChosen() const;
     int ChosenPort() const;
     void UpdateEnabledStates();
@@ -107,5 +113,8 @@ private:
     TRaceSettings& settings_;
     TCfgActions actions_;
     std::optional<QList<QRect>> screens_;
+    QStringList refusedNotices_;
+    // The controls below the notice, at their places without one.
+    QList<QPair<QWidget*, int>> belowNotice_;
     int blinkPhase_ = 0;
 };

@@ -7,13 +7,14 @@
 #include "ProtocolFiles.h"
 #include "SignalPlayer.h"
 #include "TitlePicture.h"
+#include "export/BackgroundWriter.h"
 #include "export/ProtocolBackup.h"
 #include "help/SPHTMLHelp.h"
 #include "protocol/SortGrid.h"
 #include "race/BarrierInputs.h"
 #include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
-#include "serial/ComPort.h"
+#include "serial/PortNotice.h"
 #include "settings/CfgDialog.h"
 #include "settings/ClassList.h"
 #include "settings/SettingsStore.h"
@@ -116,7 +117,8 @@ TOperatorButton* OperatorButton(QWidget* parent, const QString& caption, const Q
 
 } // namespace
 
-TFormMain::TFormMain(QWidget* parent) : QWidget(parent), player_(new SignalPlayer(this)) {
+TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
+    : QWidget(parent), player_(new SignalPlayer(this)) {
     setFont(ArialFont(11));
     Fill(this, QColor(0xA6, 0xCA, 0xF0));
     resize(800, 572);
@@ -155,7 +157,7 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), player_(new SignalPlaye
     CreateImitationPanel();
     Barriers = new TBarrierInputs(race, *Sequence, Led, this);
     connect(Sequence, &TRaceSequence::DisplayReset, Barriers, &TBarrierInputs::LampsOff);
-    CreatePort();
+    CreatePort(std::move(devices));
     CreateHiddenMenu();
     FDlgYesNo = new TFDlgYesNo(this);
     FMonitor2 = new TFormMonitor2(FrameT1, FrameT2, race.settings);
@@ -167,7 +169,8 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), player_(new SignalPlaye
     ImageTVAus->installEventFilter(this);
     ImageTVEin->installEventFilter(this);
 
-    Files = new TProtocolFiles(*SortGrid1, *eTitle, race.settings, *this);
+    FileWriter = new TBackgroundWriter(this);
+    Files = new TProtocolFiles(*SortGrid1, *eTitle, race.settings, *this, *FileWriter);
     connect(Sequence, &TRaceSequence::LaneStopped, Files->Backup, &ProtocolBackup::WriteNow);
     connect(Sequence, &TRaceSequence::HeatFinished, Files->Backup, &ProtocolBackup::WriteNow);
     connect(SortGrid1, &TSortGrid::ContentChanged, Files->Backup, &ProtocolBackup::ProtocolChanged);
@@ -193,13 +196,14 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), player_(new SignalPlaye
     StartUp();
 
     // Made after the start-up: its port list comes from the scan.
-    CfgDialog = new TCfgDialog(race.settings, PortsPresent, this);
+    CfgDialog = new TCfgDialog(race.settings, PortScan, this);
     TCfgActions actions;
     actions.ApplyClassMode = [this] { SortGrid1->ApplyClassMode(race.settings.Klass); };
     actions.PlaceMonitor = [this] { FMonitor2->Placement(); };
     actions.SetStartLockOut = [this](int ms) { Sequence->TimerGesperrtStart->setInterval(ms); };
     actions.ClosePort = [this] { ComPort->Close(); };
     actions.OpenPort = [this](int port) { OpenPort(port); };
+    actions.PortNotice = [this](int port) { return PortNotice(port); };
     actions.ShowBarrierLamps = [this] { Barriers->ShowBarrierLamps(); };
     actions.FormResize = [this] { FormResize(); };
     CfgDialog->SetActions(actions);
@@ -215,6 +219,7 @@ void TFormMain::bCFGClick() {
 TFormMain::~TFormMain() {
     // The protocol first, then the settings; the port last, so nothing arrives meanwhile.
     Files->Backup->WriteNow();
+    Files->Backup->Flush();
     StoreSettings();
     ComPort->Close();
     delete FMonitor2;
@@ -290,8 +295,9 @@ void TFormMain::CreateImitationPanel() {
                 [this, t = tag++] { Barriers->bImit1Click(t, ComPort->ModemStatus()); });
 }
 
-void TFormMain::CreatePort() {
+void TFormMain::CreatePort(TSerialDeviceFactory devices) {
     ComPort = new TComPort(race.HighResTimer1, this);
+    ComPort->SetDeviceFactory(std::move(devices));
     // The wiring needs DTR and RTS on; nothing is ever sent or received.
     ComPort->SetPort(0);
     ComPort->SetBaudRate(br9600);
@@ -303,29 +309,41 @@ void TFormMain::CreatePort() {
     ComPort->SetWriteBufSize(64);
     ComPort->SetReadBufSize(64);
     // The instant and the levels were read by the port's wait thread when the line changed.
-    connect(ComPort, &TComPort::OnCTS, this, [this](TComPort* sender) {
-        const TComLineEvent& e = sender->LastEvent();
-        Barriers->ComPortStart(e.status, e.pulsed, e.ticks);
-    });
-    auto stop = [this](TComPort* sender) {
-        const TComLineEvent& e = sender->LastEvent();
-        Barriers->ComPortStop(e.status, e.pulsed, e.ticks);
-    };
-    connect(ComPort, &TComPort::OnDSR, this, stop);
-    connect(ComPort, &TComPort::OnRLSD, this, stop);
-    connect(ComPort, &TComPort::OnOpen, Barriers, &TBarrierInputs::ComPortOpen);
+    connect(ComPort, &TComPort::OnCTS, this,
+            [this](TComPort* sender) { Barriers->ComPortStart(sender->LastEvent()); });
+    connect(ComPort, &TComPort::OnDSR, this,
+            [this](TComPort* sender) { Barriers->ComPortStop(sender->LastEvent(), kModemDSR); });
+    connect(ComPort, &TComPort::OnRLSD, this,
+            [this](TComPort* sender) { Barriers->ComPortStop(sender->LastEvent(), kModemRLSD); });
+    connect(ComPort, &TComPort::OnOpen, this,
+            [this](TComPort* sender) { Barriers->ComPortOpen(sender->OpenStatus()); });
     connect(ComPort, &TComPort::OnClose, Barriers, &TBarrierInputs::ComPortClose);
+    connect(ComPort, &TComPort::OnConditionChanged, this, &TFormMain::ShowPortNotice);
+}
+
+QString TFormMain::PortNotice(int port) const {
+    const TPortCondition& condition = ComPort->Condition();
+    return port != 0 && condition.port == port ? PortNoticeText(condition) : QString();
+}
+
+void TFormMain::ShowPortNotice() {
+    const QString text = PortNotice(ComPort->Port());
+    LabPortNotice->setText(text);
+    LabPortNotice->setToolTip(text);
+    LabPortNotice->setVisible(!text.isEmpty());
 }
 
 void TFormMain::OpenPort(int port) {
     ComPort->Close();
     ComPort->SetPort(quint8(port));
-    if (port == 0) return;
-    try {
-        ComPort->Open();
-    } catch (const EComError&) {
-        // Not reported: the operator runs the heats by hand.
+    if (port != 0) {
+        try {
+            ComPort->Open();
+        } catch (const EComError&) {
+            // No box: the operator runs the heats by hand; the notice says why where it can.
+        }
     }
+    ShowPortNotice();
 }
 
 void TFormMain::CreateTopBar() {
@@ -350,6 +368,18 @@ void TFormMain::CreateTopBar() {
     LabelLogo->setCursor(Qt::PointingHandCursor);
     LabelLogo->setToolTip(kMakerPage);
     LabelLogo->installEventFilter(this);
+
+    LabPortNotice = new QLabel(Panel1);
+    LabPortNotice->setWordWrap(true);
+    LabPortNotice->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    LabPortNotice->setFont(ArialFont(10, true));
+    LabPortNotice->setFrameStyle(QFrame::Box | QFrame::Plain);
+    LabPortNotice->setMargin(2);
+    LabPortNotice->setCursor(Qt::PointingHandCursor); // a click puts it away
+    LabPortNotice->setStyleSheet(QStringLiteral(
+        "QLabel { background: #FFF2B0; color: #900000; border: 1px solid #C08000; }"));
+    LabPortNotice->installEventFilter(this);
+    LabPortNotice->hide();
 
     PanelDate = new QLabel(QStringLiteral("00:00"), Panel1);
     PanelDate->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -568,7 +598,8 @@ void TFormMain::StartUp() {
     ImageTVAus->setVisible(QGuiApplication::screens().size() > 1);
     sbCLS->setToolTip(QStringLiteral("Löschen (F8)"));
     sbLoad->setToolTip(QStringLiteral("Öffnen"));
-    PortsPresent = TComPort::ScanComPorts(ComPort->DeviceFactory());
+    PortScan = TComPort::ScanPorts(ComPort->DeviceFactory());
+    PortsPresent = PortScan.present;
     ShowDate(QDateTime::currentDateTime());
     OpenPort(race.settings.Port);
     SortGrid1->ApplyClassMode(race.settings.Klass);
@@ -618,6 +649,8 @@ void TFormMain::resizeEvent(QResizeEvent* event) {
     const int w = width();
     Panel1->resize(w, kTopBarHeight);
     PanelDate->setGeometry(w - 222, 2, 222, kTopBarHeight - 4);
+    const int noticeLeft = LabelLogo->geometry().right() + 6;
+    LabPortNotice->setGeometry(noticeLeft, 2, w - 222 - 4 - noticeLeft, kTopBarHeight - 4);
     PanelLeft->resize(w, kRaceAreaHeight);
     Panel4->resize(w - 394 - (kDesignWidth - 785), Panel4->height());
     for (QToolButton* button : {sbNextKrug, sbPrint, sbCLS})
@@ -647,6 +680,8 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease) {
         if (watched == LabelLogo)
             QDesktopServices::openUrl(QUrl(kMakerPage));
+        else if (watched == LabPortNotice)
+            LabPortNotice->hide();
         else if (watched == ImageTVAus)
             FMonitor2->ShowFromSwitch(this);
         else if (watched == ImageTVEin)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "race/Race.h"
+#include "serial/ComPort.h"
 
 #include <QDateTime>
 #include <QWidget>
@@ -14,8 +15,8 @@ class QMenu;
 class QTimer;
 class QPushButton;
 class QToolButton;
+class TBackgroundWriter;
 class TBarrierInputs;
-class TComPort;
 class TLed;
 class TCfgDialog;
 class TFDlgYesNo;
@@ -32,7 +33,8 @@ class SignalPlayer;
 class TFormMain : public QWidget {
     Q_OBJECT
 public:
-    explicit TFormMain(QWidget* parent = nullptr);
+    // devices: where serial devices come from, the system's unless a test says otherwise.
+    explicit TFormMain(QWidget* parent = nullptr, TSerialDeviceFactory devices = {});
     ~TFormMain() override;
 
     Race race;
@@ -82,6 +84,12 @@ public:
     TComPort* ComPort;
     // Bit n-1 for each serial port n found at start-up; the highest in the high 16 bits.
     quint32 PortsPresent = 0;
+    // What the scan at start-up found, with the adapters' names.
+    TPortScan PortScan;
+    // What the operator must know about the barrier port: shown, never asked.
+    QLabel* LabPortNotice;
+    // Writes the backup away from this thread.
+    TBackgroundWriter* FileWriter;
     TFDlgYesNo* FDlgYesNo;
     TFormMonitor2* FMonitor2;
     TProtocolFiles* Files;
@@ -103,6 +111,9 @@ public:
 
     // Closes the barrier port and opens port n (0: none); a failure leaves manual mode.
     void OpenPort(int port);
+    // What the operator must know about port n, empty when there is nothing.
+    QString PortNotice(int port) const;
+    void ShowPortNotice();
     void UpdateProtocolCommands();
     void FormResize();
     void ShowDate(const QDateTime& now);
@@ -131,7 +142,7 @@ private:
     void CreateProtocolBar();
     void CreateHiddenMenu();
     void CreateImitationPanel();
-    void CreatePort();
+    void CreatePort(TSerialDeviceFactory devices);
     void StartUp();
 
     SignalPlayer* player_;

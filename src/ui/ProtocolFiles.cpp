@@ -21,9 +21,9 @@
 #include <QUrl>
 
 TProtocolFiles::TProtocolFiles(TSortGrid& grid, const QLineEdit& eTitle, TRaceSettings& settings,
-                               QWidget& window)
+                               QWidget& window, TBackgroundWriter& writer)
     : QObject(&window), grid_(grid), eTitle_(eTitle), settings_(settings), window_(window) {
-    Backup = new ProtocolBackup([this] { return Rows(); }, this);
+    Backup = new ProtocolBackup([this] { return Rows(); }, &writer, this);
     connect(Backup, &ProtocolBackup::WriteFailed, this, &TProtocolFiles::Notice);
     const FileTypeNames names = SystemFileTypeNames();
     SaveFilters = SaveDialogFilters(names);

@@ -9,6 +9,7 @@
 
 class QLineEdit;
 class ProtocolBackup;
+class TBackgroundWriter;
 class TSortGrid;
 struct TRaceSettings;
 
@@ -18,8 +19,9 @@ struct TRaceSettings;
 class TProtocolFiles : public QObject {
     Q_OBJECT
 public:
+    // writer: where the backup goes to disk, away from the user-interface thread.
     TProtocolFiles(TSortGrid& grid, const QLineEdit& eTitle, TRaceSettings& settings,
-                   QWidget& window);
+                   QWidget& window, TBackgroundWriter& writer);
 
     ProtocolBackup* Backup;
 

@@ -41,6 +41,11 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
+// The backup handed to its writer and the writer done.
+bool WriteAndFlush(ProtocolBackup& backup) {
+    return backup.WriteNow() && backup.Flush();
+}
+
 ProtocolRows OnDisk(const QString& path) {
     return ReadProtocolText(path, kHeader).rows;
 }
@@ -84,7 +89,7 @@ private slots:
         ProtocolRows rows = Protocol(2);
         ProtocolBackup backup(readOnly, [&] { return rows; });
         QVERIFY(!backup.Load(kHeader).rows);
-        QVERIFY(backup.WriteNow());
+        QVERIFY(WriteAndFlush(backup));
         QCOMPARE(backup.FilePath(), dir.filePath("daten/Heat/Heat-Sicherungsdatei.txt"));
         QCOMPARE(OnDisk(backup.FilePath()), rows);
 
@@ -102,15 +107,15 @@ private slots:
         ProtocolBackup backup(location, [&] { return rows; });
         QSignalSpy failed(&backup, &ProtocolBackup::WriteFailed);
         QVERIFY(!backup.Load(kHeader).rows);
-        QVERIFY(backup.WriteNow());
+        QVERIFY(WriteAndFlush(backup));
         const ProtocolRows previous = rows;
 
         rows = Protocol(2000);
         bool first = true, second = true;
         {
             FileSizeLimit limit(256);
-            first = backup.WriteNow();
-            second = backup.WriteNow();
+            first = WriteAndFlush(backup);
+            second = WriteAndFlush(backup);
         }
         QVERIFY(!first);
         QVERIFY(!second);
@@ -124,11 +129,11 @@ private slots:
                  QStringList{"Rennuhr-Sicherungsdatei.txt"});
 
         // Once a write has worked again, the next failure is news again.
-        QVERIFY(backup.WriteNow());
+        QVERIFY(WriteAndFlush(backup));
         QCOMPARE(OnDisk(backup.FilePath()), rows);
         {
             FileSizeLimit limit(256);
-            first = backup.WriteNow();
+            first = WriteAndFlush(backup);
         }
         QVERIFY(!first);
         QCOMPARE(failed.count(), 2);
@@ -148,14 +153,14 @@ private slots:
         const QRegularExpression stamped(
             R"(/Rennuhr-Sicherungsdatei-\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d(-\d+)?\.txt$)");
         QVERIFY2(stamped.match(loaded.keptAsidePath).hasMatch(), qPrintable(loaded.keptAsidePath));
-        QVERIFY(backup.WriteNow());
+        QVERIFY(WriteAndFlush(backup));
         QCOMPARE(ReadAll(loaded.keptAsidePath), QByteArray(kUnreadable));
         QCOMPARE(OnDisk(path), rows);
 
         // A write that comes before any load still keeps the old file, under a name of its own.
         WriteAll(path, kUnreadable);
         ProtocolBackup early(location, [&] { return rows; });
-        QVERIFY(early.WriteNow());
+        QVERIFY(WriteAndFlush(early));
         const QStringList keptAside =
             QDir(dir.path()).entryList({"Rennuhr-Sicherungsdatei-*.txt"}, QDir::Files);
         QCOMPARE(keptAside.size(), 2);
@@ -176,6 +181,7 @@ private slots:
         backup.ProtocolChanged();
         QCOMPARE(backup.DelayTimer->interval(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!backup.WritePending(), 1000);
+        QVERIFY(backup.Flush());
         QCOMPARE(OnDisk(path), rows);
 
         now += 500;
@@ -191,6 +197,7 @@ private slots:
         now += 800;
         backup.DelayedWrite(); // the timer's shot
         QVERIFY(!backup.WritePending());
+        QVERIFY(backup.Flush());
         QCOMPARE(OnDisk(path), Protocol(3));
 
         // A heat's end writes at once and makes the pending write needless.
@@ -198,7 +205,7 @@ private slots:
         rows = Protocol(4);
         backup.ProtocolChanged();
         QCOMPARE(backup.DelayTimer->interval(), 1900);
-        QVERIFY(backup.WriteNow());
+        QVERIFY(WriteAndFlush(backup));
         QVERIFY(!backup.WritePending());
         QCOMPARE(OnDisk(path), Protocol(4));
 

@@ -2,11 +2,14 @@
 
 #include "race/HighResTimer.h"
 #include "serial/ComPort.h"
+#include "serial/PortNotice.h"
 #include "serial/SimulatedSerialDevice.h"
 
 #include <QCoreApplication>
+#include <QSignalSpy>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <cerrno>
@@ -210,60 +213,132 @@ private slots:
         QCOMPARE(rig.events.last().changed, kModemDSR);
     }
 
-    void changesDuringADeliveryCoalesceIntoTheNext() {
+    void aBusyWindowDelaysNoInstant() {
+        // The window does not turn its event loop while edges arrive: each is still stamped
+        // when it happened and delivered later, in order, with the levels of its own moment.
+        std::atomic<qint64> now{1000};
+        Rig rig;
+        rig.timeBase.SetTickSource([&] { return now.load(); });
+        rig.OpenAndSettle();
+        const struct {
+            qint64 at;
+            quint32 lines;
+        } edges[] = {{2000, kModemRLSD}, {2600, kModemRLSD | kModemDSR}, {9000, kModemDSR}};
+        for (const auto& edge : edges) {
+            const quint64 before = rig.port.RecordedEvents();
+            now = edge.at;
+            rig.cable->SetLines(edge.lines);
+            QVERIFY(WaitUntil([&] { return rig.port.RecordedEvents() > before; }));
+        }
+        QVERIFY(rig.log.isEmpty()); // nothing delivered yet
+        QTRY_COMPARE(rig.log, (QStringList{"rlsd", "dsr", "rlsd"}));
+        QCOMPARE(rig.events[0].ticks, qint64(2000));
+        QCOMPARE(rig.events[0].status, kModemRLSD);
+        QCOMPARE(rig.events[1].ticks, qint64(2600));
+        QCOMPARE(rig.events[1].rising, kModemDSR);
+        QCOMPARE(rig.events[2].ticks, qint64(9000));
+        QCOMPARE(rig.events[2].status, kModemDSR);
+        QCOMPARE(rig.events[2].rising, 0u);
+    }
+
+    void aPulseBetweenTwoReadsIsReportedAsFolded() {
         for (const bool counters : {true, false}) {
             Rig rig;
             rig.cable->SetHasCounters(counters);
-            int handled = 0;
-            QObject::connect(&rig.port, &TComPort::OnCTS, [&] {
-                if (handled++) return;
-                // While the first delivery runs: CTS drops and returns, DSR comes on.
-                rig.cable->Pulse(kModemCTS);
-                rig.cable->SetLines(kModemCTS | kModemDSR);
-            });
-            rig.OpenAndSettle();
             rig.cable->SetLines(kModemCTS);
+            rig.OpenAndSettle();
+            QCOMPARE(rig.port.OpenStatus(), kModemCTS); // the levels at open are the rest
+            // CTS drops and returns in one go, as between two reads of the wait thread.
+            rig.cable->Pulse(kModemCTS);
+            if (counters) QVERIFY(WaitUntil([&] { return rig.port.RecordedEvents() > 0; }));
+            rig.cable->SetLines(kModemCTS | kModemDSR);
             if (counters) {
-                QTRY_COMPARE(rig.log, (QStringList{"cts", "cts", "dsr"}));
-                QCOMPARE(rig.events.last().pulsed, kModemCTS);
-                QCOMPARE(rig.events.last().rising, kModemCTS | kModemDSR);
+                QTRY_COMPARE(rig.log, (QStringList{"cts", "dsr"}));
+                QCOMPARE(rig.events[0].pulsed, kModemCTS);
+                QCOMPARE(rig.events[0].rising, kModemCTS);
+                QCOMPARE(rig.events[0].status, kModemCTS);
             } else {
                 // Levels alone cannot show the folded pulse.
-                QTRY_COMPARE(rig.log, (QStringList{"cts", "dsr"}));
-                QCOMPARE(rig.events.last().rising, kModemDSR);
+                QTRY_COMPARE(rig.log, QStringList{"dsr"});
                 QVERIFY(!rig.events.last().hasCounters);
             }
             QCOMPARE(rig.events.last().status, kModemCTS | kModemDSR);
         }
     }
 
-    void aVanishedDeviceStopsTheEventsButCloseStillWorks() {
+    void aFullQueueFoldsChangesAndCountsThem() {
+        std::atomic<qint64> now{1000};
         Rig rig;
+        rig.timeBase.SetTickSource([&] { return now.load(); });
+        rig.port.SetQueueCapacity(2);
+        QSignalSpy condition(&rig.port, &TComPort::OnConditionChanged);
         rig.OpenAndSettle();
-        rig.cable->Vanish();
-        QTRY_VERIFY(!rig.port.IsWatching());
-        const int waits = rig.cable->WaitCalls();
-        rig.cable->SetLines(kModemCTS);
-        QTest::qWait(20);
-        QCOMPARE(rig.cable->WaitCalls(), waits); // the thread ended rather than spinning
-        QVERIFY(rig.log.isEmpty());
-        QVERIFY(rig.port.Connected());
-        QCOMPARE(rig.port.ModemStatus(), 0u);
-        rig.port.Close();
-        QCOMPARE(rig.log, QStringList{"close"});
-        QVERIFY(!rig.cable->IsOpen());
-        QVERIFY_THROWS_EXCEPTION(EComHandle, rig.port.Open());
+        quint32 lines = 0;
+        for (int i = 0; i < 3; ++i) {
+            lines ^= kModemDSR;
+            const quint64 before = rig.port.RecordedEvents();
+            now += 1000;
+            rig.cable->SetLines(lines);
+            if (i < 2) QVERIFY(WaitUntil([&] { return rig.port.RecordedEvents() > before; }));
+        }
+        QVERIFY(WaitUntil([&] { return rig.port.QueueOverflows() == 1; }));
+        // The third change waits for room; the wait thread keeps it, not loses it.
+        QTRY_COMPARE(rig.log.size(), 3);
+        QCOMPARE(rig.events.last().status, kModemDSR);
+        QCOMPARE(rig.port.Condition().overflows, quint64(1));
+        QVERIFY(condition.count() >= 2); // opened, then the overflow
+        QVERIFY(PortNoticeText(rig.port.Condition()).contains("zusammengefasst"));
     }
 
-    void closeWhileAHandOverWaitsDoesNotDeadlock() {
+    void aVanishedAdapterClosesAndComesBackByItself() {
+        Rig rig;
+        rig.port.SetPort(5);
+        rig.cable->SetUsbAdapter("FT232R USB UART", 16);
+        rig.OpenAndSettle();
+        rig.cable->SetLines(kModemCTS);
+        QVERIFY(WaitUntil([&] { return rig.port.RecordedEvents() > 0; }));
+        rig.cable->Vanish();
+        // What happened before the plug came out is still delivered, then the port closes.
+        QTRY_COMPARE(rig.log, (QStringList{"cts", "close"}));
+        QVERIFY(!rig.port.Connected());
+        QVERIFY(rig.port.Condition().lost);
+        QVERIFY(rig.port.ReconnectTimer->isActive());
+        QVERIFY(rig.port.ReconnectTimer->interval() <= 1000);
+        QCOMPARE(rig.port.ModemStatus(), 0u);
+        QVERIFY(PortNoticeText(rig.port.Condition()).startsWith("Lichtschranken getrennt"));
+        const int waits = rig.cable->WaitCalls();
+        QTest::qWait(20);
+        QCOMPARE(rig.cable->WaitCalls(), waits); // no thread spins on the dead device
+
+        rig.port.TryReconnect(); // still gone: nothing
+        QVERIFY(!rig.port.Connected());
+        rig.cable->Return();
+        rig.port.TryReconnect();
+        QVERIFY(rig.port.Connected());
+        QCOMPARE(rig.log.last(), QString("open"));
+        QVERIFY(!rig.port.ReconnectTimer->isActive());
+        QVERIFY(rig.port.Condition().reconnected);
+        QVERIFY(rig.cable->LowLatency()); // set again on the new device
+        QVERIFY(PortNoticeText(rig.port.Condition()).contains("wieder verbunden"));
+        QVERIFY(WaitUntil([&] { return rig.cable->WaitCalls() > waits; }));
+        rig.cable->SetLines(kModemCTS | kModemDSR);
+        QTRY_COMPARE(rig.log.last(), QString("dsr"));
+
+        // Closing on purpose ends the search.
+        rig.cable->Vanish();
+        QTRY_VERIFY(rig.port.ReconnectTimer->isActive());
+        rig.port.Close();
+        QVERIFY(!rig.port.ReconnectTimer->isActive());
+        QVERIFY(!rig.port.Condition().lost);
+    }
+
+    void closeDropsWhatIsNotYetDelivered() {
         Rig rig;
         rig.OpenAndSettle();
-        const int reads = rig.cable->StatusReads();
         rig.cable->SetLines(kModemCTS);
-        QVERIFY(WaitUntil([&] { return rig.cable->StatusReads() > reads; }));
-        std::this_thread::sleep_for(std::chrono::milliseconds(3));
-        // Still one wait: the thread holds back until the delivery has run.
-        QCOMPARE(rig.cable->WaitCalls(), 1);
+        QVERIFY(WaitUntil([&] { return rig.port.RecordedEvents() > 0; }));
+        // The thread went back to waiting without anyone taking the event.
+        QVERIFY(WaitUntil([&] { return rig.cable->WaitCalls() >= 2; }));
         rig.port.Close();
         QCoreApplication::processEvents();
         QCOMPARE(rig.log, QStringList{"close"}); // nothing arrives after OnClose
@@ -310,18 +385,75 @@ private slots:
         QVERIFY(!closed);
     }
 
-    void scanFindsPresentPorts() {
+    void usbAdaptersGetLowLatencyAndTheOperatorHearsOfSlowOnes() {
+        Rig rig;
+        rig.port.SetPort(5);
+        rig.cable->SetUsbAdapter("FT232R USB UART", 16);
+        rig.OpenAndSettle();
+        QVERIFY(rig.cable->LowLatency());
+        QCOMPARE(rig.port.Condition().latencyMs, 1);
+        QCOMPARE(rig.port.Condition().product, QString("FT232R USB UART"));
+        QVERIFY(PortNoticeText(rig.port.Condition()).isEmpty());
+        rig.cable->SetLines(kModemRLSD); // held back to the next status packet, then seen
+        QTRY_COMPARE(rig.log, QStringList{"rlsd"});
+
+        // A driver that keeps its 16 ms whatever it is asked.
+        rig.cable->SetLowLatencyHonoured(false);
+        rig.OpenAndSettle();
+        QCOMPARE(rig.port.Condition().latencyMs, 16);
+        const QString notice = PortNoticeText(rig.port.Condition());
+        QVERIFY2(notice.contains("COM5 (ttyUSB0, FT232R USB UART)") && notice.contains("16 ms"),
+                 qPrintable(notice));
+
+        // A driver without TIOCMIWAIT is polled, and says so.
+        rig.cable->SetLowLatencyHonoured(true);
+        rig.cable->SetWaitRefused(true);
+        rig.port.Open();
+        QTRY_VERIFY(rig.port.Condition().polled);
+        QVERIFY(PortNoticeText(rig.port.Condition()).contains("jede Millisekunde"));
+        rig.log.clear();
+        rig.cable->SetLines(0);
+        QTRY_COMPARE(rig.log, QStringList{"rlsd"});
+    }
+
+    void permissionIsNamedWithItsRemedy() {
+        Rig rig;
+        rig.port.SetPort(5);
+        rig.cable->SetOpenError(EACCES);
+        QVERIFY_THROWS_EXCEPTION(EComHandle, rig.port.Open());
+        QCOMPARE(rig.port.Condition().openError, EACCES);
+        QVERIFY(PortNoticeText(rig.port.Condition()).contains("„dialout“"));
+        // A port that is merely busy is not the operator's to mend.
+        rig.cable->SetOpenError(EBUSY);
+        QVERIFY_THROWS_EXCEPTION(EComHandle, rig.port.Open());
+        QVERIFY(PortNoticeText(rig.port.Condition()).isEmpty());
+    }
+
+    void scanOffersUsbAdaptersWithTheirNames() {
         auto cable = TSimulatedSerialPort::Create();
         cable->SetPath("/dev/ttyUSB0");
-        QCOMPARE(TComPort::ScanComPorts(cable->Factory()), 0x00050010u);
+        cable->SetUsbAdapter("FT232R USB UART");
+        // Linux reports no UART type for USB adapters; they are offered all the same.
+        TPortScan scan = TComPort::ScanPorts(cable->Factory());
+        QCOMPARE(scan.present, 0x00050010u);
+        QCOMPARE(scan.names.value(5), QString("COM5 (ttyUSB0, FT232R USB UART)"));
         QVERIFY(!cable->IsOpen());
         cable->SetPath("/dev/ttyACM3");
         QCOMPARE(TComPort::ScanComPorts(cable->Factory()), 0x00108000u);
-        cable->SetSerialPort(false); // a ttyS without a UART
+        // A ttyS must have a UART behind it.
+        cable->SetPath("/dev/ttyS1");
+        QCOMPARE(TComPort::ScanComPorts(cable->Factory()), 0x00020002u);
+        cable->SetUartType(false);
         QCOMPARE(TComPort::ScanComPorts(cable->Factory()), 0u);
-        cable->SetSerialPort(true);
+        cable->SetUartType(true);
         cable->SetOpenError(EBUSY); // held by another program
         QCOMPARE(TComPort::ScanComPorts(cable->Factory()), 0u);
+        cable->SetOpenError(EACCES);
+        scan = TComPort::ScanPorts(cable->Factory());
+        QCOMPARE(scan.present, 0u);
+        QCOMPARE(scan.refused.size(), 1);
+        QCOMPARE(scan.refused.first().port, 2);
+        QCOMPARE(scan.refused.first().openError, EACCES);
     }
 };
 

@@ -2,8 +2,12 @@
 
 #include "serial/ComLineEvent.h"
 #include "serial/ComPort.h"
+#include "serial/LineEventQueue.h"
 #include "serial/SerialDevice.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 Q_DECLARE_METATYPE(TLineCounts)
@@ -101,6 +105,63 @@ private slots:
         QCOMPARE(ComPortNumber("7"), 7);
         QCOMPARE(ComPortNumber("COM17"), 0);
         QCOMPARE(ComPortNumber("/dev/null"), 0);
+    }
+
+    void theQueueWakesItsConsumerOncePerEmptying() {
+        TLineEventQueue queue(3);
+        TComLineEvent event;
+        using R = TLineEventQueue::TPushResult;
+        event.ticks = 1;
+        QCOMPARE(queue.Push(event), R::QueuedWake);
+        event.ticks = 2;
+        QCOMPARE(queue.Push(event), R::Queued); // the consumer has been told already
+        event.ticks = 3;
+        QCOMPARE(queue.Push(event), R::Queued);
+        QCOMPARE(queue.Push(event), R::Full);
+        TComLineEvent taken;
+        QVERIFY(queue.Pop(taken));
+        QCOMPARE(taken.ticks, qint64(1)); // in order
+        event.ticks = 4;
+        QCOMPARE(queue.Push(event), R::Queued); // still being emptied
+        for (qint64 ticks : {2, 3, 4}) {
+            QVERIFY(queue.Pop(taken));
+            QCOMPARE(taken.ticks, ticks);
+        }
+        QVERIFY(!queue.Pop(taken));
+        // Found empty: the next event needs a wake-up again.
+        QCOMPARE(queue.Push(event), R::QueuedWake);
+        QCOMPARE(queue.Pushed(), quint64(5));
+    }
+
+    void sysfsNamesTheAdapterAndItsLatency() {
+        // The layout of a real FTDI adapter: the tty's device is a port below the USB
+        // interface, whose USB device carries the product string.
+        QTemporaryDir root;
+        const QString usb = root.filePath("devices/pci0000:00/usb1/1-2");
+        const QString port = usb + "/1-2:1.0/ttyUSB0";
+        QVERIFY(QDir().mkpath(port));
+        QVERIFY(QDir().mkpath(root.filePath("class/tty/ttyUSB0")));
+        auto write = [](const QString& path, const QByteArray& text) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        };
+        write(usb + "/product", "FT232R USB UART\n");
+        write(port + "/latency_timer", "16\n");
+        QVERIFY(QFile::link(port, root.filePath("class/tty/ttyUSB0/device")));
+        QCOMPARE(SysfsProductName(root.path(), "ttyUSB0"), QString("FT232R USB UART"));
+        QCOMPARE(SysfsLatencyTimer(root.path(), "ttyUSB0"), 16);
+        // A built-in port: no product above it, and no latency timer.
+        QVERIFY(QDir().mkpath(root.filePath("devices/pnp0/00:04")));
+        QVERIFY(QDir().mkpath(root.filePath("class/tty/ttyS0")));
+        QVERIFY(QFile::link(root.filePath("devices/pnp0/00:04"),
+                            root.filePath("class/tty/ttyS0/device")));
+        QCOMPARE(SysfsProductName(root.path(), "ttyS0"), QString());
+        QCOMPARE(SysfsLatencyTimer(root.path(), "ttyS0"), -1);
+        QCOMPARE(SysfsLatencyTimer(root.path(), "ttyUSB9"), -1);
+        QCOMPARE(ComPortDisplayName(5, "FT232R USB UART"),
+                 QString("COM5 (ttyUSB0, FT232R USB UART)"));
+        QVERIFY(IsUsbSerialDevice("/dev/ttyACM0") && !IsUsbSerialDevice("/dev/ttyS0"));
     }
 
     void theProgramsEventSetWatchesThreeLines() {

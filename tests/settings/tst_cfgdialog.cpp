@@ -20,6 +20,12 @@
 
 namespace {
 
+TPortScan Ports(quint32 present) {
+    TPortScan scan;
+    scan.present = present;
+    return scan;
+}
+
 // COM1, COM5 and COM16 present.
 constexpr quint32 kPorts = (16u << 16) | 0x1u | 0x10u | 0x8000u;
 const QList<QRect> kOneScreen = {QRect(0, 0, 1024, 768)};
@@ -33,7 +39,7 @@ struct Fixture {
 
     explicit Fixture(quint32 ports = kPorts, const QList<QRect>& screens = kTwoScreens) {
         settings.Port = 5;
-        dialog = new TCfgDialog(settings, ports);
+        dialog = new TCfgDialog(settings, Ports(ports));
         dialog->SetScreens(screens);
         TCfgActions actions;
         actions.ApplyClassMode = [this] { log << QString("class %1").arg(settings.Klass); };
@@ -90,7 +96,7 @@ private slots:
     void creationFillsTheLengthAndThePortList() {
         TRaceSettings settings;
         settings.Length = 0;
-        TCfgDialog dialog(settings, kPorts);
+        TCfgDialog dialog(settings, Ports(kPorts));
         QCOMPARE(settings.Length, 402);
         QStringList entries;
         for (int i = 0; i < dialog.cbPort->count(); ++i)
@@ -99,7 +105,7 @@ private slots:
                  QStringList({"Kein", "COM1 (ttyS0)", "COM5 (ttyUSB0)", "COM16 (ttyACM3)"}));
         // A stored length stays; bits above the highest port count are no ports.
         settings.Length = 250;
-        TCfgDialog other(settings, (2u << 16) | 0x2u | 0x10u);
+        TCfgDialog other(settings, Ports((2u << 16) | 0x2u | 0x10u));
         QCOMPARE(settings.Length, 250);
         QCOMPARE(other.cbPort->count(), 2);
     }

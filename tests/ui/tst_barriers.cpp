@@ -1,69 +1,14 @@
 #include "TestMain.h"
+#include "Track.h"
 
-#include "protocol/SortGrid.h"
 #include "race/BarrierInputs.h"
 #include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
-#include "serial/ComPort.h"
-#include "serial/SimulatedSerialDevice.h"
-#include "ui/MainWindow.h"
-#include "widgets/Led.h"
 #include "widgets/OperatorButton.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
-#include <QTest>
-
-#include <atomic>
-#include <memory>
-
-namespace {
-
-constexpr qint64 kMs = 1000000;
-
-// The real window with a simulated cable on COM5. The clock is read by the port's wait
-// thread too, hence atomic.
-struct Track {
-    std::shared_ptr<std::atomic<qint64>> now = std::make_shared<std::atomic<qint64>>(1000 * kMs);
-    std::unique_ptr<TFormMain> owner = std::make_unique<TFormMain>();
-    TFormMain& w = *owner;
-    std::shared_ptr<TSimulatedSerialPort> cable = TSimulatedSerialPort::Create();
-
-    explicit Track(bool withPort = true) {
-        w.race.HighResTimer1.SetTickSource([clock = now] { return clock->load(); });
-        w.show();
-        QApplication::setActiveWindow(&w);
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-        if (withPort) {
-            w.ComPort->SetDeviceFactory(cable->Factory());
-            w.OpenPort(5);
-            // Changes count from the wait thread's first look at the lines.
-            QTRY_VERIFY(cable->WaitCalls() > 0);
-        }
-        for (auto line : {&TComPort::OnCTS, &TComPort::OnDSR, &TComPort::OnRLSD})
-            QObject::connect(w.ComPort, line, [this] { ++deliveries; });
-    }
-    int deliveries = 0;
-    // Waits until the port has handed the change to the window.
-    void Delivered(int before) { QTRY_VERIFY(deliveries > before); }
-    void At(qint64 ms) { now->store(w.race.state.StartTicks + ms * kMs); }
-    // Line changes reach the window through the port's event queue.
-    void Lines(quint32 status) {
-        const int before = deliveries;
-        cable->SetLines(status);
-        Delivered(before);
-    }
-    void Pulse(quint32 lines) {
-        const int before = deliveries;
-        cable->Pulse(lines);
-        Delivered(before);
-    }
-    QString Cell(int row, int column) { return w.SortGrid1->Protocol()->Cell(row, column); }
-    bool Lit(int led) { return w.Led[led]->Value(); }
-};
-
-} // namespace
 
 class BarrierTest : public QObject {
     Q_OBJECT
@@ -115,8 +60,108 @@ private slots:
         QTest::keyClick(&t.w, Qt::Key_F10);
         t.Lines(kModemCTS); // contact closes: nothing yet
         QVERIFY(!t.w.FrameT1->IsRunning());
+        t.now->fetch_add(500 * kMs);
         t.Lines(0);
         QVERIFY(t.w.FrameT1->IsRunning());
+    }
+
+    void theLinesAtOpenAreTheRest() {
+        // A contact closed at rest with Alg 1: its first opening starts the heat.
+        {
+            Track t(true, kModemCTS);
+            t.w.race.settings.Alg = 1;
+            QTest::keyClick(&t.w, Qt::Key_F10);
+            t.now->store(7000 * kMs);
+            t.Lines(0);
+            QVERIFY(t.w.FrameT1->IsRunning());
+            QCOMPARE(t.w.race.state.StartTicks, 7000 * kMs);
+        }
+        // With Alg 0 a contact already closed at open starts nothing until it opens and
+        // closes again; a barrier line on at open is no barrier event either.
+        Track t(true, kModemCTS | kModemDSR);
+        t.w.race.settings.Alg = 0; // the first window stored its 1
+        QTest::keyClick(&t.w, Qt::Key_F10);
+        t.now->fetch_add(1000 * kMs);
+        t.Lines(kModemCTS);
+        QVERIFY(t.w.bFehlStart2->isHidden());
+        t.now->fetch_add(1000 * kMs);
+        t.Lines(0);
+        QVERIFY(!t.w.FrameT1->IsRunning());
+        t.now->fetch_add(1000 * kMs);
+        t.Lines(kModemCTS);
+        QVERIFY(t.w.FrameT1->IsRunning());
+    }
+
+    void aBouncingContactStartsOneHeatAndItsOpeningNone() {
+        Track t;
+        t.OneBarrier();
+        QTest::keyClick(&t.w, Qt::Key_F10);
+        // Closing: on, off 2 ms later, on again 4 ms later, all seen while the window waits.
+        t.now->store(5000 * kMs);
+        t.Seen(kModemCTS);
+        t.now->store(5002 * kMs);
+        t.Seen(0);
+        t.now->store(5004 * kMs);
+        t.Seen(kModemCTS);
+        QTRY_VERIFY(t.w.FrameT1->IsRunning());
+        QCOMPARE(t.w.race.state.StartTicks, 5000 * kMs);
+        QTest::keyClick(&t.w, Qt::Key_F8);
+        QTest::keyClick(&t.w, Qt::Key_F9);
+        QTest::keyClick(&t.w, Qt::Key_F7); // the reset arms the start again
+        QVERIFY(t.w.Sequence->ArmFlag(TRaceSequence::StartGroup));
+
+        // Opening with a bounce: off, on 1 ms later, off 3 ms later.
+        t.now->store(9000 * kMs);
+        t.Seen(0);
+        t.now->store(9001 * kMs);
+        t.Seen(kModemCTS);
+        t.now->store(9003 * kMs);
+        t.Lines(0);
+        QVERIFY(!t.w.FrameT1->IsRunning());
+        // The same bounce folded into one reading of the lines.
+        t.now->store(10000 * kMs);
+        t.Lines(kModemCTS);
+        QVERIFY(t.w.FrameT1->IsRunning());
+        QTest::keyClick(&t.w, Qt::Key_F8);
+        QTest::keyClick(&t.w, Qt::Key_F9);
+        QTest::keyClick(&t.w, Qt::Key_F7);
+        t.now->store(11000 * kMs);
+        t.Lines(0, kModemCTS);
+        QVERIFY(!t.w.FrameT1->IsRunning());
+
+        // Alg 1: the opening starts, its bounce does not start again or move the start.
+        t.w.race.settings.Alg = 1;
+        t.now->store(12000 * kMs);
+        t.Lines(kModemCTS);
+        t.now->store(13000 * kMs);
+        t.Seen(0);
+        t.now->store(13001 * kMs);
+        t.Seen(kModemCTS);
+        t.now->store(13002 * kMs);
+        t.Lines(0);
+        QVERIFY(t.w.FrameT1->IsRunning());
+        QCOMPARE(t.w.race.state.StartTicks, 13000 * kMs);
+    }
+
+    void aFoldedPulseIsCountedOnceWhileTheOtherLaneChanges() {
+        Track t;
+        QTest::keyClick(&t.w, Qt::Key_F10);
+        t.Lines(kModemCTS);
+        t.At(400);
+        // Lane 2 comes on; lane 1 pulsed between the same two reads.
+        t.Lines(kModemCTS | kModemDSR, kModemRLSD);
+        QCOMPARE(t.w.race.state.LaneEventCount[1], 1);
+        QCOMPARE(t.w.race.state.LaneEventCount[2], 1);
+        QCOMPARE(t.w.race.state.LaneTicks[1][1], t.w.race.state.LaneTicks[2][1]);
+        QVERIFY(t.Lit(1) && !t.Lit(2) && t.Lit(5));
+        // Lane 2 goes off while lane 1 pulses again, then lane 2 pulses while lane 1 rests.
+        t.At(6000);
+        t.Lines(kModemCTS, kModemRLSD);
+        t.At(6100);
+        t.Lines(kModemCTS, kModemDSR);
+        QCOMPARE(t.w.race.state.LaneEventCount[1], 2);
+        QCOMPARE(t.w.race.state.LaneEventCount[2], 2);
+        QVERIFY(t.w.FrameT1->IsRunning() && t.w.FrameT2->IsRunning());
     }
 
     void shortContactIsNotLost() {
@@ -178,19 +223,6 @@ private slots:
         t.Lines(kModemRLSD); // contact opens as lane 1's first barrier fires
         QCOMPARE(t.w.race.state.LaneEventCount[1], 1);
         QCOMPARE(t.Cell(1, ColTime), QString());
-    }
-
-    void vanishingAdapterLeavesTheHeatToTheOperator() {
-        Track t;
-        QTest::keyClick(&t.w, Qt::Key_F10);
-        t.Lines(kModemCTS);
-        t.cable->Vanish();
-        QTRY_VERIFY(!t.w.ComPort->IsWatching());
-        t.At(3000);
-        QTest::keyClick(&t.w, Qt::Key_F8);
-        QCOMPARE(t.Cell(1, ColTime), QString("3,000"));
-        t.w.OpenPort(0); // still closes
-        QVERIFY(!t.w.ComPort->Connected());
     }
 
     void imitationRunsAHeatWithoutHardware() {

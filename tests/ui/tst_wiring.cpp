@@ -1,5 +1,6 @@
 #include "TestMain.h"
 
+#include "export/BackgroundWriter.h"
 #include "export/ProtocolBackup.h"
 #include "protocol/SortGrid.h"
 #include "race/LaneTimer.h"
@@ -76,6 +77,7 @@ private slots:
             w->eTitle->setText("Finale");
             w->race.settings.Alg = 1;
             RunHeat(*w, now);
+            w->FileWriter->Drain();
             QVERIFY(QFile::exists(BackupPath())); // written when the heat ended
             w->SortGrid1->Protocol()->SetCell(1, ColName, "Huber");
         } // closing writes the backup and the settings once more
