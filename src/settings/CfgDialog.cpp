@@ -5,6 +5,7 @@
 #include "serial/PortNotice.h"
 #include "widgets/SpinFloatEdit.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -167,7 +168,9 @@ void TCfgDialog::CreateControls(const TPortScan& ports) {
     for (const TPortCondition& refused : ports.refused)
         refusedNotices_ << PortNoticeText(refused);
     // Wide enough for the device names; the controls after it make room where needed.
-    cbPort->setGeometry(58, 139, std::max(60, cbPort->sizeHint().width()), kRowHeight);
+    // The box stays narrow enough for the controls after it; its list shows the whole names.
+    cbPort->setGeometry(58, 139, std::clamp(cbPort->sizeHint().width(), 60, 120), kRowHeight);
+    cbPort->view()->setMinimumWidth(cbPort->sizeHint().width());
     PlaceBefore(LabPort, cbPort->x(), cbPort->y());
 
     LabAlg = Label(QStringLiteral("Ampel algorithmus:"), gbLS);

@@ -327,8 +327,10 @@ QString TFormMain::PortNotice(int port) const {
 }
 
 void TFormMain::ShowPortNotice() {
+    // The bar has room for the most important point; the others are in the hint and in the
+    // settings.
     const QString text = PortNotice(ComPort->Port());
-    LabPortNotice->setText(text);
+    LabPortNotice->setText(text.section(u'\n', 0, 0));
     LabPortNotice->setToolTip(text);
     LabPortNotice->setVisible(!text.isEmpty());
 }

@@ -205,6 +205,16 @@ private slots:
         QVERIFY(w.CfgDialog->height() > w.CfgDialog->LabPortNotice->geometry().bottom());
         QVERIFY(w.CfgDialog->OKBtn->y() > w.CfgDialog->LabPortNotice->geometry().bottom());
         QCOMPARE(w.LabPortNotice->text(), w.CfgDialog->LabPortNotice->text());
+        // Back after an unplug and still slow: the bar gives the more important point, its
+        // hint and the settings give both.
+        cable->Vanish();
+        QTRY_VERIFY(w.LabPortNotice->text().startsWith("Lichtschranken getrennt"));
+        cable->Return();
+        w.ComPort->TryReconnect();
+        QVERIFY(w.LabPortNotice->text().contains("16 ms"));
+        QVERIFY(w.LabPortNotice->toolTip().endsWith("wieder verbunden (COM5 (ttyUSB0))."));
+        w.CfgDialog->Fill();
+        QCOMPARE(w.CfgDialog->LabPortNotice->text(), w.LabPortNotice->toolTip());
         // No notice for the choice "Kein".
         w.CfgDialog->cbPort->setCurrentIndex(0);
         QVERIFY(w.CfgDialog->LabPortNotice->isHidden());
