@@ -29,6 +29,8 @@ struct Track {
 
     // rest: the input lines as they stand when the port opens.
     explicit Track(bool withPort = true, quint32 rest = 0) {
+        // A port an earlier window stored may be open already; its wait thread reads the clock.
+        w.OpenPort(0);
         w.race.HighResTimer1.SetTickSource([clock = now] { return clock->load(); });
         // The start lock-out runs in real time; the heats here follow each other at once.
         w.Sequence->TimerGesperrtStart->setInterval(0);
