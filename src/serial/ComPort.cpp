@@ -139,7 +139,7 @@ void TComPort::OpenDevice(TPortCondition& learnt) {
             },
             Qt::QueuedConnection);
     };
-    callbacks.ended = [this, queue](TWaitResult) {
+    callbacks.ended = [this, queue] {
         QMetaObject::invokeMethod(
             this, [this, queue] { RecorderEnded(queue); }, Qt::QueuedConnection);
     };

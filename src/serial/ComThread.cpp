@@ -3,7 +3,6 @@
 #include "LineEventQueue.h"
 #include "race/HighResTimer.h"
 
-#include <cerrno>
 #include <chrono>
 
 int ReadLineSnapshot(TSerialDevice& device, TLineSnapshot& snapshot) {
@@ -53,17 +52,12 @@ void TComThread::Stop() {
 void TComThread::Run() {
     RaiseWaitThreadPriority();
     TLineSnapshot last = initial_;
-    TWaitResult end = TWaitResult::Interrupted;
     bool refused = false; // the change in hand found the queue full
     while (!stop_.load()) {
         // Stamped before anything else: the read may take a USB round trip.
         const qint64 ticks = timeBase_.NowTicks();
         TLineSnapshot now;
-        if (const int error = ReadLineSnapshot(device_, now)) {
-            end = error == EIO || error == ENODEV || error == ENXIO ? TWaitResult::Gone
-                                                                    : TWaitResult::Failed;
-            break;
-        }
+        if (ReadLineSnapshot(device_, now) != 0) break; // gone or failing
         const bool counters = last.hasCounters && now.hasCounters;
         const TLineEdges edges =
             DecodeLineEdges(last.status, now.status, last.counts, now.counts, counters);
@@ -97,9 +91,8 @@ void TComThread::Run() {
             if (callbacks_.polling) callbacks_.polling();
             continue;
         }
-        if (result == TWaitResult::Changed || result == TWaitResult::Interrupted) continue;
-        end = result; // gone or failing: waiting again would fail at once
-        break;
+        if (result != TWaitResult::Changed && result != TWaitResult::Interrupted)
+            break; // gone or failing: waiting again would fail at once
     }
     const bool onItsOwn = !stop_.load();
     {
@@ -107,5 +100,5 @@ void TComThread::Run() {
         exited_.store(true);
     }
     exitChanged_.notify_all();
-    if (onItsOwn && callbacks_.ended) callbacks_.ended(end);
+    if (onItsOwn && callbacks_.ended) callbacks_.ended();
 }

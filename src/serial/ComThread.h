@@ -30,9 +30,9 @@ class TComThread {
 public:
     // All called on the wait thread.
     struct TCallbacks {
-        std::function<void()> wake;             // the queue has events for the consumer
-        std::function<void()> polling;          // the driver cannot wait: the lines are polled
-        std::function<void(TWaitResult)> ended; // the thread ended on its own (device gone)
+        std::function<void()> wake;    // the queue has events for the consumer
+        std::function<void()> polling; // the driver cannot wait: the lines are polled
+        std::function<void()> ended;   // the thread ended on its own (device gone)
     };
 
     // initial: the lines as they stood when the port opened; changes count from there.

@@ -21,8 +21,3 @@ bool TLineEventQueue::Pop(TComLineEvent& event) {
     events_.pop_front();
     return true;
 }
-
-std::size_t TLineEventQueue::Size() const {
-    std::lock_guard lock(mutex_);
-    return events_.size();
-}

@@ -29,7 +29,6 @@ public:
     void CountOverflow() { ++overflows_; }
     // Events taken since the queue was made.
     quint64 Pushed() const { return pushed_.load(); }
-    std::size_t Size() const;
 
 private:
     const std::size_t capacity_;

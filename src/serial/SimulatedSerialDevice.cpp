@@ -48,7 +48,6 @@ public:
 
     int ReadModemStatus(quint32& status) override {
         std::lock_guard lock(port_->mutex_);
-        ++port_->statusReads_;
         status = 0;
         if (!Attached()) return EIO;
         port_->Publish();
@@ -120,7 +119,6 @@ public:
     int SetLowLatency() override {
         std::lock_guard lock(port_->mutex_);
         if (!Attached()) return EIO;
-        if (port_->lowLatencyError_) return port_->lowLatencyError_;
         port_->lowLatency_ = true;
         return 0;
     }
@@ -190,11 +188,6 @@ void TSimulatedSerialPort::SetUsbAdapter(const QString& product, int latencyMs) 
 void TSimulatedSerialPort::SetLowLatencyHonoured(bool honoured) {
     std::lock_guard lock(mutex_);
     lowLatencyHonoured_ = honoured;
-}
-
-void TSimulatedSerialPort::SetLowLatencyError(int error) {
-    std::lock_guard lock(mutex_);
-    lowLatencyError_ = error;
 }
 
 void TSimulatedSerialPort::SetWaitRefused(bool refused) {
@@ -326,9 +319,4 @@ bool TSimulatedSerialPort::LowLatency() const {
 int TSimulatedSerialPort::WaitCalls() const {
     std::lock_guard lock(mutex_);
     return waitCalls_;
-}
-
-int TSimulatedSerialPort::StatusReads() const {
-    std::lock_guard lock(mutex_);
-    return statusReads_;
 }

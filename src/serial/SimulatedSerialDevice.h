@@ -32,10 +32,8 @@ public:
     void SetHasCounters(bool hasCounters);
     // Status packets every latencyMs; the product name is what sysfs would show.
     void SetUsbAdapter(const QString& product, int latencyMs = 16);
-    // A driver that takes the low-latency flag but keeps its latency timer, or one that
-    // refuses the flag with an errno value.
+    // A driver that takes the low-latency flag but keeps its latency timer.
     void SetLowLatencyHonoured(bool honoured);
-    void SetLowLatencyError(int error);
     // The driver has no TIOCMIWAIT: the device falls back to polling.
     void SetWaitRefused(bool refused);
 
@@ -59,7 +57,6 @@ public:
     bool Rts() const;
     bool LowLatency() const;
     int WaitCalls() const;
-    int StatusReads() const;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -91,7 +88,6 @@ private:
     QString product_;
     int latencyMs_ = 0; // 0: a UART, changes are seen at once
     bool lowLatencyHonoured_ = true;
-    int lowLatencyError_ = 0;
     bool waitRefused_ = false;
     // The cable's own lines, and what the host has been told of them.
     quint32 lines_ = 0;
@@ -109,6 +105,5 @@ private:
     bool dtr_ = false;
     bool rts_ = false;
     int waitCalls_ = 0;
-    int statusReads_ = 0;
     bool cancel_ = false;
 };

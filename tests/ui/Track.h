@@ -9,8 +9,8 @@
 #include "widgets/Led.h"
 
 #include <QApplication>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>

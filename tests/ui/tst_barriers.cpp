@@ -95,50 +95,43 @@ private slots:
     void aBouncingContactStartsOneHeatAndItsOpeningNone() {
         Track t;
         t.OneBarrier();
+        // Contact edges at their milliseconds, all stamped while the window waits, then handed
+        // to it together.
+        auto contact = [&](std::initializer_list<std::pair<qint64, quint32>> edges) {
+            for (const auto& [ms, lines] : edges) {
+                t.now->store(ms * kMs);
+                t.Seen(lines);
+            }
+            QTRY_COMPARE(t.w.ComPort->DeliveredEvents(), t.w.ComPort->RecordedEvents());
+        };
+        auto endHeat = [&] {
+            QTest::keyClick(&t.w, Qt::Key_F8);
+            QTest::keyClick(&t.w, Qt::Key_F9);
+            QTest::keyClick(&t.w, Qt::Key_F7); // the reset arms the start again
+            QVERIFY(t.w.Sequence->ArmFlag(TRaceSequence::StartGroup));
+        };
         QTest::keyClick(&t.w, Qt::Key_F10);
-        // Closing: on, off 2 ms later, on again 4 ms later, all seen while the window waits.
-        t.now->store(5000 * kMs);
-        t.Seen(kModemCTS);
-        t.now->store(5002 * kMs);
-        t.Seen(0);
-        t.now->store(5004 * kMs);
-        t.Seen(kModemCTS);
-        QTRY_VERIFY(t.w.FrameT1->IsRunning());
+        // Closing: on, off 2 ms later, on again 4 ms later.
+        contact({{5000, kModemCTS}, {5002, 0}, {5004, kModemCTS}});
+        QVERIFY(t.w.FrameT1->IsRunning());
         QCOMPARE(t.w.race.state.StartTicks, 5000 * kMs);
-        QTest::keyClick(&t.w, Qt::Key_F8);
-        QTest::keyClick(&t.w, Qt::Key_F9);
-        QTest::keyClick(&t.w, Qt::Key_F7); // the reset arms the start again
-        QVERIFY(t.w.Sequence->ArmFlag(TRaceSequence::StartGroup));
+        endHeat();
 
         // Opening with a bounce: off, on 1 ms later, off 3 ms later.
-        t.now->store(9000 * kMs);
-        t.Seen(0);
-        t.now->store(9001 * kMs);
-        t.Seen(kModemCTS);
-        t.now->store(9003 * kMs);
-        t.Lines(0);
+        contact({{9000, 0}, {9001, kModemCTS}, {9003, 0}});
         QVERIFY(!t.w.FrameT1->IsRunning());
         // The same bounce folded into one reading of the lines.
-        t.now->store(10000 * kMs);
-        t.Lines(kModemCTS);
+        contact({{10000, kModemCTS}});
         QVERIFY(t.w.FrameT1->IsRunning());
-        QTest::keyClick(&t.w, Qt::Key_F8);
-        QTest::keyClick(&t.w, Qt::Key_F9);
-        QTest::keyClick(&t.w, Qt::Key_F7);
+        endHeat();
         t.now->store(11000 * kMs);
         t.Lines(0, kModemCTS);
         QVERIFY(!t.w.FrameT1->IsRunning());
 
         // Alg 1: the opening starts, its bounce does not start again or move the start.
         t.w.race.settings.Alg = 1;
-        t.now->store(12000 * kMs);
-        t.Lines(kModemCTS);
-        t.now->store(13000 * kMs);
-        t.Seen(0);
-        t.now->store(13001 * kMs);
-        t.Seen(kModemCTS);
-        t.now->store(13002 * kMs);
-        t.Lines(0);
+        contact({{12000, kModemCTS}});
+        contact({{13000, 0}, {13001, kModemCTS}, {13002, 0}});
         QVERIFY(t.w.FrameT1->IsRunning());
         QCOMPARE(t.w.race.state.StartTicks, 13000 * kMs);
     }
