@@ -95,6 +95,14 @@ private slots:
         QCOMPARE(Parse("1\t\xC4\x80\t").value(0).value(1), QString::fromUtf8("Ä€"));
     }
 
+    // Bytes the code page leaves open come back as they were, and the file stays Windows-1252.
+    void openCodePageBytesAreSavedAsTheyCame() {
+        const QByteArray file =
+            "St.Nr.\tName\tVorname\tRoller\tMotor\tInfo\tRZ\tZZ\tKm/h\tZeit\tWin\t\r\n"
+            "1\tA\x81\x8D\x8F\x90\x9D\xE4\t \t \t \t \t \t \t \t \t \t\r\n";
+        QCOMPARE(EncodeProtocolText(Parse(file)), file);
+    }
+
     void splittingLines() {
         const ProtocolRows rows = Parse("St.Nr.;Name;;Roller\r\n"
                                         "5;Kurz;;Vespa;\r\n"
