@@ -1,5 +1,8 @@
 #include "ExcelImport.h"
 
+#include "BiffReader.h"
+#include "CompoundFile.h"
+#include "ExcelNumberFormat.h"
 #include "ZipPackage.h"
 
 #include <QDateTime>
@@ -7,24 +10,40 @@
 #include <QHash>
 #include <QLocale>
 
-#include <freexl.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
 
 // Far above any participant list, low enough that a hostile file cannot exhaust memory.
 constexpr qint64 kMaxPartBytes = 64 * 1024 * 1024;
+constexpr qint64 kMaxWorkbookBytes = 64 * 1024 * 1024;
 constexpr int kMaxColumnNumber = 16384;
+// Excel's own limit for one cell.
+constexpr qsizetype kMaxCellCharacters = 32767;
+// 64 MB of text: one shared string used in every cell must not multiply into gigabytes.
+constexpr qint64 kMaxImportedCharacters = 32 * 1024 * 1024;
 
 const QString kNoWorkbook =
     QStringLiteral("Die Datei ist keine Excel-Arbeitsmappe (.xlsx oder .xls).");
 const QString kDamaged = QStringLiteral("Die Arbeitsmappe ist beschädigt.");
 const QString kNoSheet = QStringLiteral("Die Arbeitsmappe enthält kein Tabellenblatt.");
+const QString kEncrypted = QStringLiteral("Die Arbeitsmappe ist mit einem Kennwort geschützt.");
+const QString kOldVersion =
+    QStringLiteral("Die Arbeitsmappe stammt aus einer Excel-Version vor Excel 97 und kann nicht "
+                   "gelesen werden. Bitte in Excel als .xlsx speichern.");
+const QString kTooMany = QStringLiteral("Die Tabelle hat zu viele Zeilen für ein Protokoll.");
+const QString kCellTooLong =
+    QStringLiteral("Eine Zelle der Tabelle enthält mehr als 32767 Zeichen.");
+const QString kTooMuchText = QStringLiteral("Die Tabelle enthält zu viel Text für ein Protokoll.");
+const QString kNoMemory = QStringLiteral("Nicht genug Arbeitsspeicher.");
+const QString kTooLarge = QStringLiteral("Die Datei ist zu groß für ein Protokoll.");
 
 ProtocolReadResult Failure(const QString& fileName, const QString& reason) {
     ProtocolReadResult result;
@@ -33,25 +52,41 @@ ProtocolReadResult Failure(const QString& fileName, const QString& reason) {
     return result;
 }
 
+bool IsStrayControl(QChar c) {
+    return c.category() == QChar::Other_Control && c != u'\t' && c != u'\n' && c != u'\r';
+}
+
 // Collects sheet rows 1, 2, ... in order and ends before the first row (after row 1) whose
-// column A is empty.
+// column A is empty. It is also where every cell text passes, so the limits hold for both
+// formats alike.
 class ProtocolBuilder {
 public:
-    enum class Next { More, Done, TooMany };
+    enum class Next { More, Done, TooMany, CellTooLong, TooMuchText };
 
     Next Add(QStringList cells) {
-        const bool emptyA = cells[0].isEmpty();
-        if (rows_.isEmpty()) {
-            rows_.append(std::move(cells));
-            return emptyA ? Next::Done : Next::More;
+        for (QString& cell : cells) {
+            if (std::any_of(cell.cbegin(), cell.cend(), IsStrayControl))
+                cell.removeIf(IsStrayControl);
+            if (cell.size() > kMaxCellCharacters) return Next::CellTooLong;
         }
+        const bool emptyA = cells[0].isEmpty();
+        if (rows_.isEmpty()) return Keep(std::move(cells), emptyA ? Next::Done : Next::More);
         if (emptyA) return Next::Done;
         if (rows_.size() >= kMaxProtocolRows) return Next::TooMany;
-        rows_.append(std::move(cells));
-        return Next::More;
+        return Keep(std::move(cells), Next::More);
     }
 
-    ProtocolReadResult Finish() {
+    ProtocolReadResult Finish(const QString& fileName, Next last) {
+        switch (last) {
+        case Next::TooMany:
+            return Failure(fileName, kTooMany);
+        case Next::CellTooLong:
+            return Failure(fileName, kCellTooLong);
+        case Next::TooMuchText:
+            return Failure(fileName, kTooMuchText);
+        default:
+            break;
+        }
         ProtocolReadResult result;
         result.ok = true;
         result.rows = rows_;
@@ -62,10 +97,17 @@ public:
     }
 
 private:
-    ProtocolRows rows_;
-};
+    Next Keep(QStringList cells, Next next) {
+        for (const QString& cell : cells)
+            characters_ += cell.size();
+        if (characters_ > kMaxImportedCharacters) return Next::TooMuchText;
+        rows_.append(std::move(cells));
+        return next;
+    }
 
-const QString kTooMany = QStringLiteral("Die Tabelle hat zu viele Zeilen für ein Protokoll.");
+    ProtocolRows rows_;
+    qint64 characters_ = 0;
+};
 
 // --- .xlsx -----------------------------------------------------------------------------------
 
@@ -136,8 +178,10 @@ public:
         }
         // Parsed in place: the sheet is held once, not twice.
         data_ = std::move(*data);
-        if (!document_.load_buffer_inplace(data_.data(), size_t(data_.size()),
-                                           pugi::parse_default | pugi::parse_ws_pcdata)) {
+        const pugi::xml_parse_result parsed = document_.load_buffer_inplace(
+            data_.data(), size_t(data_.size()), pugi::parse_default | pugi::parse_ws_pcdata);
+        if (parsed.status == pugi::status_out_of_memory) throw std::bad_alloc();
+        if (!parsed) {
             *reason = kDamaged;
             return false;
         }
@@ -154,13 +198,17 @@ struct Relationship {
     QString type;
     QString target;
 };
+using Relationships = QHash<QString, Relationship>;
 
-// Relationship id -> type and resolved target of the part's relationships.
-QHash<QString, Relationship> Relationships(ZipPackageReader& package, const QString& part) {
-    QHash<QString, Relationship> result;
+// Relationship id -> type and resolved target of the part's relationships; none when the part
+// has no relationships part, nothing at all when that part cannot be read.
+std::optional<Relationships> ReadRelationships(ZipPackageReader& package, const QString& part,
+                                               QString* reason) {
+    Relationships result;
+    const QString name = RelationshipsPartOf(part);
+    if (!package.Contains(name)) return result;
     XmlPart rels;
-    QString ignored;
-    if (!rels.Load(package, RelationshipsPartOf(part), &ignored)) return result;
+    if (!rels.Load(package, name, reason)) return std::nullopt;
     for (pugi::xml_node relation : rels.Root().children()) {
         if (!Is(relation, "Relationship")) continue;
         if (QByteArray(relation.attribute("TargetMode").value()) == "External") continue;
@@ -172,7 +220,7 @@ QHash<QString, Relationship> Relationships(ZipPackageReader& package, const QStr
     return result;
 }
 
-QString Find(const QHash<QString, Relationship>& relationships, QStringView typeEnd) {
+QString Find(const Relationships& relationships, QStringView typeEnd) {
     for (const Relationship& relation : relationships)
         if (relation.type.endsWith(typeEnd)) return relation.target;
     return QString();
@@ -190,6 +238,13 @@ int ColumnNumber(const char* reference) {
     return number;
 }
 
+std::optional<qsizetype> Index(const char* text) {
+    bool ok = false;
+    const qsizetype i = QByteArray(text).trimmed().toLongLong(&ok);
+    if (!ok || i < 0) return std::nullopt;
+    return i;
+}
+
 class SharedStrings {
 public:
     bool Load(ZipPackageReader& package, const QString& part, QString* reason) {
@@ -199,22 +254,61 @@ public:
             if (Is(item, "si")) items_.push_back(item);
         return true;
     }
-    std::optional<QString> At(const char* index) const {
-        bool ok = false;
-        const qsizetype i = QByteArray(index).trimmed().toLongLong(&ok);
-        if (!ok || i < 0 || size_t(i) >= items_.size()) return std::nullopt;
-        return StringItem(items_[size_t(i)]);
+    // Each string is decoded once, however many cells use it; the cells share its text.
+    std::optional<QString> At(const char* index) {
+        const std::optional<qsizetype> i = Index(index);
+        if (!i || size_t(*i) >= items_.size()) return std::nullopt;
+        auto cached = decoded_.find(*i);
+        if (cached == decoded_.end()) cached = decoded_.insert(*i, StringItem(items_[size_t(*i)]));
+        return *cached;
     }
 
 private:
     XmlPart part_;
     std::vector<pugi::xml_node> items_;
+    QHash<qsizetype, QString> decoded_;
 };
 
-std::optional<QString> XlsxCellText(const pugi::xml_node cell, const SharedStrings& strings) {
+// The number format of each cell style, which alone tells a date from a number.
+class CellStyles {
+public:
+    bool Load(ZipPackageReader& package, const QString& part, QString* reason) {
+        if (part.isEmpty() || !package.Contains(part)) return true;
+        XmlPart styles;
+        if (!styles.Load(package, part, reason)) return false;
+        QHash<int, NumberKind> codes;
+        for (pugi::xml_node format : Child(styles.Root(), "numFmts").children())
+            if (Is(format, "numFmt"))
+                codes.insert(
+                    format.attribute("numFmtId").as_int(-1),
+                    NumberFormatKind(QString::fromUtf8(format.attribute("formatCode").value())));
+        for (pugi::xml_node xf : Child(styles.Root(), "cellXfs").children()) {
+            if (!Is(xf, "xf")) continue;
+            const int id = xf.attribute("numFmtId").as_int(0);
+            kinds_.push_back(codes.value(id, BuiltInNumberFormatKind(id)));
+        }
+        return true;
+    }
+    NumberKind Kind(const pugi::xml_attribute style) const {
+        const std::optional<qsizetype> i =
+            style ? Index(style.value()) : std::optional<qsizetype>(0);
+        return i && size_t(*i) < kinds_.size() ? kinds_[size_t(*i)] : NumberKind::Number;
+    }
+
+private:
+    std::vector<NumberKind> kinds_;
+};
+
+struct XlsxContext {
+    SharedStrings strings;
+    CellStyles styles;
+    bool date1904 = false;
+};
+
+std::optional<QString> XlsxCellText(const pugi::xml_node cell, XlsxContext& context) {
     const QByteArray type = cell.attribute("t").value();
     const char* value = Child(cell, "v").text().get();
-    if (type == "s") return *value ? strings.At(value) : QString();
+    if (type == "s") return *value ? context.strings.At(value) : QString();
     if (type == "inlineStr") return StringItem(Child(cell, "is"));
     if (type == "b")
         return QString(*value ? (QByteArray(value).trimmed() == "1" ? QStringLiteral("WAHR")
@@ -231,26 +325,31 @@ std::optional<QString> XlsxCellText(const pugi::xml_node cell, const SharedStrin
     bool ok = false;
     const double number = QByteArray(value).trimmed().toDouble(&ok);
     if (!ok) return std::nullopt;
-    return ExcelNumberText(number);
+    return FormattedNumberText(number, context.styles.Kind(cell.attribute("s")), context.date1904);
 }
 
-ProtocolReadResult ReadXlsx(const QString& fileName) {
+ProtocolReadResult ParseXlsx(const QByteArray& bytes, const QString& fileName) {
     ZipPackageReader package;
-    if (!package.Open(fileName)) return Failure(fileName, package.Error());
-
-    const QString workbookPart = Find(Relationships(package, QString()), u"/officeDocument");
-    if (workbookPart.isEmpty() || !package.Contains(workbookPart))
-        return Failure(fileName, kNoWorkbook);
-    const QHash<QString, Relationship> workbookRelations = Relationships(package, workbookPart);
+    if (!package.Open(bytes)) return Failure(fileName, package.Error());
 
     QString reason;
+    const std::optional<Relationships> packageRelations =
+        ReadRelationships(package, QString(), &reason);
+    if (!packageRelations) return Failure(fileName, reason);
+    const QString workbookPart = Find(*packageRelations, u"/officeDocument");
+    if (workbookPart.isEmpty() || !package.Contains(workbookPart))
+        return Failure(fileName, kNoWorkbook);
+    const std::optional<Relationships> workbookRelations =
+        ReadRelationships(package, workbookPart, &reason);
+    if (!workbookRelations) return Failure(fileName, reason);
+
     XmlPart workbook;
     if (!workbook.Load(package, workbookPart, &reason)) return Failure(fileName, reason);
     // The first worksheet in the workbook's own order; chart sheets do not count.
     QString sheetPart;
     for (pugi::xml_node sheet : Child(workbook.Root(), "sheets").children()) {
         const Relationship relation =
-            workbookRelations.value(QString::fromUtf8(RelationshipId(sheet)));
+            workbookRelations->value(QString::fromUtf8(RelationshipId(sheet)));
         if (relation.type.endsWith(u"/worksheet")) {
             sheetPart = relation.target;
             break;
@@ -258,8 +357,11 @@ ProtocolReadResult ReadXlsx(const QString& fileName) {
     }
     if (sheetPart.isEmpty() || !package.Contains(sheetPart)) return Failure(fileName, kNoSheet);
 
-    SharedStrings strings;
-    if (!strings.Load(package, Find(workbookRelations, u"/sharedStrings"), &reason))
+    XlsxContext context;
+    // Workbooks from the old Macintosh Excel count days from 1904.
+    context.date1904 = Child(workbook.Root(), "workbookPr").attribute("date1904").as_bool();
+    if (!context.strings.Load(package, Find(*workbookRelations, u"/sharedStrings"), &reason) ||
+        !context.styles.Load(package, Find(*workbookRelations, u"/styles"), &reason))
         return Failure(fileName, reason);
     XmlPart sheet;
     if (!sheet.Load(package, sheetPart, &reason)) return Failure(fileName, reason);
@@ -288,83 +390,62 @@ ProtocolReadResult ReadXlsx(const QString& fileName) {
             column = reference ? ColumnNumber(reference.value()) : column + 1;
             if (column < 1) return Failure(fileName, kDamaged);
             if (column > kProtocolColumns) continue;
-            const std::optional<QString> text = XlsxCellText(cell, strings);
+            std::optional<QString> text = XlsxCellText(cell, context);
             if (!text) return Failure(fileName, kDamaged);
-            cells[column - 1] = *text;
+            cells[column - 1] = std::move(*text);
         }
         next = builder.Add(std::move(cells));
         ++expected;
     }
-    if (next == ProtocolBuilder::Next::TooMany) return Failure(fileName, kTooMany);
-    return builder.Finish();
+    return builder.Finish(fileName, next);
 }
 
 // --- .xls ------------------------------------------------------------------------------------
 
-QString XlsCellText(const FreeXL_CellValue& cell) {
-    switch (cell.type) {
-    case FREEXL_CELL_INT:
-        return QString::number(cell.value.int_value);
-    case FREEXL_CELL_DOUBLE:
-        return ExcelNumberText(cell.value.double_value);
-    case FREEXL_CELL_TEXT:
-    case FREEXL_CELL_SST_TEXT:
-        return QString::fromUtf8(cell.value.text_value);
-    case FREEXL_CELL_DATE:
-        return QDate::fromString(QString::fromUtf8(cell.value.text_value), Qt::ISODate)
-            .toString(QStringLiteral("dd.MM.yyyy"));
-    case FREEXL_CELL_DATETIME:
-        return QDateTime::fromString(QString::fromUtf8(cell.value.text_value),
-                                     QStringLiteral("yyyy-MM-dd hh:mm:ss"))
-            .toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
-    case FREEXL_CELL_TIME:
-        return QString::fromUtf8(cell.value.text_value);
-    default:
-        return QString();
+ProtocolReadResult ParseXls(const QByteArray& bytes, const QString& fileName) {
+    CompoundFile file;
+    if (!file.Open(bytes)) return Failure(fileName, kDamaged);
+    const int stream = file.FindStream(u"Workbook");
+    if (stream < 0) {
+        // An encrypted .xlsx is a compound file too.
+        if (file.FindStream(u"EncryptedPackage") >= 0) return Failure(fileName, kEncrypted);
+        // Excel 5 and 95 named the stream "Book".
+        if (file.FindStream(u"Book") >= 0) return Failure(fileName, kOldVersion);
+        return Failure(fileName, kNoWorkbook);
     }
-}
+    const std::optional<QByteArray> workbook = file.ReadStream(stream);
+    if (!workbook) return Failure(fileName, kDamaged);
 
-ProtocolReadResult ReadXls(const QString& fileName) {
-    const void* handle = nullptr;
-    const int opened = freexl_open(QFile::encodeName(fileName).constData(), &handle);
-    struct Closer {
-        const void* handle;
-        ~Closer() {
-            if (handle) freexl_close(handle);
-        }
-    } closer{handle};
-    if (opened == FREEXL_INSUFFICIENT_MEMORY)
-        return Failure(fileName, QStringLiteral("Nicht genug Arbeitsspeicher."));
-    if (opened != FREEXL_OK) return Failure(fileName, kDamaged);
-
-    unsigned int info = 0;
-    if (freexl_get_info(handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK &&
-        info != FREEXL_BIFF_PLAIN)
-        return Failure(fileName,
-                       QStringLiteral("Die Arbeitsmappe ist mit einem Kennwort geschützt."));
-    if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &info) != FREEXL_OK || info == 0 ||
-        freexl_select_active_worksheet(handle, 0) != FREEXL_OK)
+    const BiffSheet sheet = ReadBiffWorksheet(*workbook, kProtocolColumns);
+    switch (sheet.status) {
+    case BiffStatus::Ok:
+        break;
+    case BiffStatus::Encrypted:
+        return Failure(fileName, kEncrypted);
+    case BiffStatus::OldVersion:
+        return Failure(fileName, kOldVersion);
+    case BiffStatus::NoSheet:
         return Failure(fileName, kNoSheet);
-    unsigned int rowCount = 0;
-    unsigned short columnCount = 0;
-    if (freexl_worksheet_dimensions(handle, &rowCount, &columnCount) != FREEXL_OK)
+    case BiffStatus::Damaged:
         return Failure(fileName, kDamaged);
+    }
 
     ProtocolBuilder builder;
     ProtocolBuilder::Next next = ProtocolBuilder::Next::More;
-    const unsigned short columns = std::min<unsigned short>(columnCount, kProtocolColumns);
-    for (unsigned int row = 0; next == ProtocolBuilder::Next::More; ++row) {
-        QStringList cells(kProtocolColumns);
-        for (unsigned short column = 0; row < rowCount && column < columns; ++column) {
-            FreeXL_CellValue cell;
-            if (freexl_get_cell_value(handle, row, column, &cell) != FREEXL_OK)
-                return Failure(fileName, kDamaged);
-            cells[column] = XlsCellText(cell);
-        }
-        next = builder.Add(std::move(cells));
+    for (quint32 row = 0; next == ProtocolBuilder::Next::More; ++row) {
+        const auto cells = sheet.rows.find(row);
+        next =
+            builder.Add(cells != sheet.rows.end() ? cells->second : QStringList(kProtocolColumns));
     }
-    if (next == ProtocolBuilder::Next::TooMany) return Failure(fileName, kTooMany);
-    return builder.Finish();
+    return builder.Finish(fileName, next);
+}
+
+// Excel 2 to 4 wrote bare record streams, no compound file around them.
+bool IsOldBiff(const QByteArray& bytes) {
+    if (bytes.size() < 4 || bytes[0] != '\x09') return false;
+    const char version = bytes[1];
+    const int size = quint8(bytes[2]) | quint8(bytes[3]) << 8;
+    return (version == '\x00' || version == '\x02' || version == '\x04') && size >= 4 && size <= 16;
 }
 
 } // namespace
@@ -380,16 +461,39 @@ QString ExcelNumberText(double value) {
     return german.toString(value, 'g', 15);
 }
 
+ProtocolReadResult ParseExcelWorkbook(const QByteArray& bytes, const QString& fileName) {
+    try {
+        // The content decides, not the name: a workbook saved under the wrong extension
+        // still loads.
+        if (bytes.startsWith("PK\x03\x04")) return ParseXlsx(bytes, fileName);
+        if (bytes.startsWith(QByteArrayView("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)))
+            return ParseXls(bytes, fileName);
+        if (IsOldBiff(bytes)) return Failure(fileName, kOldVersion);
+        return Failure(fileName, kNoWorkbook);
+    } catch (const std::bad_alloc&) {
+        return Failure(fileName, kNoMemory);
+    }
+}
+
 ProtocolReadResult ReadExcelWorkbook(const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return Failure(fileName, file.exists()
                                      ? QStringLiteral("Die Datei kann nicht gelesen werden.")
                                      : QStringLiteral("Die Datei existiert nicht."));
-    // The content decides, not the name: a workbook saved under the wrong extension still loads.
-    const QByteArray magic = file.read(8);
-    file.close();
-    if (magic.startsWith("PK\x03\x04")) return ReadXlsx(fileName);
-    if (magic == QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) return ReadXls(fileName);
-    return Failure(fileName, kNoWorkbook);
+    if (file.size() > kMaxWorkbookBytes) return Failure(fileName, kTooLarge);
+    // In pieces, so that a file whose size is not known beforehand is bounded too.
+    QByteArray bytes;
+    try {
+        char buffer[64 * 1024];
+        for (qint64 got; (got = file.read(buffer, sizeof buffer)) != 0;) {
+            if (got < 0)
+                return Failure(fileName, QStringLiteral("Die Datei kann nicht gelesen werden."));
+            if (bytes.size() + got > kMaxWorkbookBytes) return Failure(fileName, kTooLarge);
+            bytes.append(buffer, qsizetype(got));
+        }
+    } catch (const std::bad_alloc&) {
+        return Failure(fileName, kNoMemory);
+    }
+    return ParseExcelWorkbook(bytes, fileName);
 }

@@ -235,7 +235,7 @@ std::optional<QByteArray> FromTemplate(const WordDocumentContent& content, QStri
             *reason = data ? QStringLiteral("Die Vorlage ist zu groß.") : package.Error();
             return std::nullopt;
         }
-        if (name == main) {
+        if (SamePartName(name, main)) {
             data = FillDocument(*data, content);
             if (!data) {
                 *reason = damaged;

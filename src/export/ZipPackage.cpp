@@ -11,6 +11,27 @@ namespace {
 
 const QString kDamaged = QStringLiteral("Die Datei ist beschädigt oder keine Office-Datei.");
 
+QString OpenError(int code) {
+    switch (code) {
+    case ZIP_ER_NOENT:
+        return QStringLiteral("Die Datei existiert nicht.");
+    case ZIP_ER_OPEN:
+    case ZIP_ER_READ:
+        return QStringLiteral("Die Datei kann nicht gelesen werden.");
+    case ZIP_ER_MEMORY:
+        return QStringLiteral("Nicht genug Arbeitsspeicher.");
+    default:
+        return kDamaged;
+    }
+}
+
+QString ComparedName(QString name) {
+    name.replace(u'\\', u'/');
+    while (name.startsWith(u'/'))
+        name.remove(0, 1);
+    return name.toCaseFolded();
+}
+
 } // namespace
 
 ZipPackageReader::~ZipPackageReader() {
@@ -22,22 +43,52 @@ bool ZipPackageReader::Open(const QString& fileName) {
     archive_ = nullptr;
     int code = 0;
     archive_ = zip_open(QFile::encodeName(fileName).constData(), ZIP_RDONLY, &code);
-    if (archive_) return true;
-    switch (code) {
-    case ZIP_ER_NOENT:
-        error_ = QStringLiteral("Die Datei existiert nicht.");
-        break;
-    case ZIP_ER_OPEN:
-    case ZIP_ER_READ:
-        error_ = QStringLiteral("Die Datei kann nicht gelesen werden.");
-        break;
-    case ZIP_ER_MEMORY:
-        error_ = QStringLiteral("Nicht genug Arbeitsspeicher.");
-        break;
-    default:
-        error_ = kDamaged;
-    }
+    if (archive_) return IndexNames();
+    error_ = OpenError(code);
     return false;
+}
+
+bool ZipPackageReader::Open(const QByteArray& bytes) {
+    if (archive_) zip_discard(archive_);
+    archive_ = nullptr;
+    bytes_ = bytes;
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source =
+        zip_source_buffer_create(bytes_.constData(), zip_uint64_t(bytes_.size()), 0, &error);
+    if (source) {
+        archive_ = zip_open_from_source(source, ZIP_RDONLY, &error);
+        if (!archive_) zip_source_free(source);
+    }
+    error_ = OpenError(zip_error_code_zip(&error));
+    zip_error_fini(&error);
+    return archive_ && IndexNames();
+}
+
+bool ZipPackageReader::IndexNames() {
+    index_.clear();
+    error_.clear();
+    const zip_int64_t count = zip_get_num_entries(archive_, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* name = zip_get_name(archive_, zip_uint64_t(i), ZIP_FL_ENC_GUESS);
+        if (!name || QByteArrayView(name).endsWith('/')) continue;
+        // Two parts of one name leave it open which one is meant.
+        const QString key = ComparedName(QString::fromUtf8(name));
+        if (index_.contains(key)) {
+            error_ = kDamaged;
+            zip_discard(archive_);
+            archive_ = nullptr;
+            index_.clear();
+            return false;
+        }
+        index_.insert(key, zip_uint64_t(i));
+    }
+    return true;
+}
+
+qint64 ZipPackageReader::Locate(const QString& name) const {
+    const auto found = index_.constFind(ComparedName(name));
+    return found == index_.constEnd() ? -1 : qint64(*found);
 }
 
 QStringList ZipPackageReader::Names() const {
@@ -51,13 +102,12 @@ QStringList ZipPackageReader::Names() const {
 }
 
 bool ZipPackageReader::Contains(const QString& name) const {
-    return archive_ && zip_name_locate(archive_, name.toUtf8().constData(), ZIP_FL_ENC_GUESS) >= 0;
+    return archive_ && Locate(name) >= 0;
 }
 
 std::optional<QByteArray> ZipPackageReader::Read(const QString& name, qint64 maxBytes) {
     if (!archive_) return std::nullopt;
-    const zip_int64_t index =
-        zip_name_locate(archive_, name.toUtf8().constData(), ZIP_FL_ENC_GUESS);
+    const qint64 index = Locate(name);
     if (index < 0) {
         error_ = QStringLiteral("Der Teil %1 fehlt in der Datei.").arg(name);
         return std::nullopt;
@@ -136,6 +186,10 @@ QString ResolvePartTarget(const QString& sourcePart, const QString& target) {
     // A target that climbs above the package root names no part.
     if (path.startsWith(QStringLiteral("../"))) path.clear();
     return path;
+}
+
+bool SamePartName(const QString& a, const QString& b) {
+    return ComparedName(a) == ComparedName(b);
 }
 
 QString RelationshipsPartOf(const QString& part) {
