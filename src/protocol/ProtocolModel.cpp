@@ -96,13 +96,19 @@ int TProtocolModel::WriteLaneResult(const QString& startNumber, const LaneResult
     const int row = FindStartRow(startNumber);
     if (!row) return 0;
     QStringList& cells = cells_[row];
-    if (!result.marked) {
+    if (result.marked) {
+        // A false start declared after the lane's own stop takes back what that stop wrote,
+        // its winner mark included: a heat never has two.
+        for (const int column : {ColReaction, ColIntermediate, ColSpeed, ColWin})
+            cells[column].clear();
+        cells[ColTime] = kDash;
+    } else {
         if (!result.reaction.isEmpty()) cells[ColReaction] = result.reaction;
         if (!result.intermediate.isEmpty()) cells[ColIntermediate] = result.intermediate;
         cells[ColSpeed] = result.speed;
+        cells[ColTime] = result.finalTime;
+        if (result.first) cells[ColWin] = kMark;
     }
-    cells[ColTime] = result.marked ? kDash : result.finalTime;
-    if (result.first && !result.marked) cells[ColWin] = kMark;
     EmitRowChanged(row);
     return row;
 }
@@ -206,8 +212,6 @@ void TProtocolModel::SetRows(const QList<QStringList>& rows) {
         while (row.size() < kProtocolColumns)
             row.append(QString());
     }
-    for (int column = 0; column < kProtocolColumns; ++column)
-        if (cells_[0][column].trimmed().isEmpty()) cells_[0][column] = HeaderTexts[column];
     if (cells_.size() < 2) cells_.append(BlankRow());
     endResetModel();
 }

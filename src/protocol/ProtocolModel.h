@@ -53,7 +53,8 @@ public:
 
     // All rows, header first, 11 cells each: what the files write and read.
     QList<QStringList> Rows() const { return cells_; }
-    // Replaces the protocol; short rows are padded, long ones cut.
+    // Replaces the protocol; short rows are padded, long ones cut. The header stays as given:
+    // the text reader fills in missing titles, a workbook's are taken as they stand.
     void SetRows(const QList<QStringList>& rows);
 
     int rowCount(const QModelIndex& parent = {}) const override;

@@ -202,7 +202,17 @@ std::array<bool, kProtocolColumns> TSortGrid::VisibleColumns() const {
     return visible;
 }
 
+void TSortGrid::CommitEdit() {
+    if (!IsEditing()) return;
+    QWidget* editor = indexWidget(currentIndex());
+    if (!editor) return;
+    commitData(editor);
+    // No moving on: the command that asked decides what is selected next.
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
 void TSortGrid::PrepareHeatRow(const QString& startNumber) {
+    CommitEdit();
     SelectRow(model_->PrepareHeatRow(startNumber));
 }
 
@@ -238,6 +248,7 @@ void TSortGrid::NewRow() {
                                       QItemSelectionModel::ClearAndSelect);
     adjusting_ = false;
     scrollTo(currentIndex());
+    setFocus(Qt::ShortcutFocusReason); // what the operator types next goes into the row
 }
 
 void TSortGrid::RemoveRow() {

@@ -25,6 +25,9 @@ public:
     GridMode Mode() const { return mode_; }
     // An in-place editor is open.
     bool IsEditing() const { return state() == EditingState; }
+    // Writes what the open editor holds into the protocol and closes it, so that a command
+    // acting on the protocol sees the text being typed and the editor cannot write it later.
+    void CommitEdit();
     // Current row, 1-based like the protocol's rows.
     int CurrentRow() const;
     // Whole-row selection; the current cell goes to the last column, the mode stays.

@@ -59,10 +59,10 @@ TRaceSequence::TRaceSequence(Race& race, const RaceControls& controls, QObject* 
         connect(timer, &QTimer::timeout, this, [this, timer] { TimerGesperrtTimer(timer); });
     connect(TimerReset, &QTimer::timeout, this, &TRaceSequence::TimerResetTimer);
 
-    // START and the stops act the moment the button goes down; the others on a click.
-    connect(c_.bSTART, &QAbstractButton::pressed, this, &TRaceSequence::bSTARTMouseDown);
-    connect(c_.bSTOP1, &QAbstractButton::pressed, this, [this] { bSTOPMouseDown(1); });
-    connect(c_.bSTOP2, &QAbstractButton::pressed, this, [this] { bSTOPMouseDown(2); });
+    // START and the stops act the moment any mouse button goes down; the others on a click.
+    connect(c_.bSTART, &TOperatorButton::MouseDown, this, &TRaceSequence::bSTARTMouseDown);
+    connect(c_.bSTOP1, &TOperatorButton::MouseDown, this, [this] { bSTOPMouseDown(1); });
+    connect(c_.bSTOP2, &TOperatorButton::MouseDown, this, [this] { bSTOPMouseDown(2); });
     connect(c_.bRESET, &QAbstractButton::clicked, this, &TRaceSequence::mResetClick);
     connect(c_.bFehlStart1, &QAbstractButton::clicked, this, [this] { bFehlStartClick(1); });
     connect(c_.bFehlStart2, &QAbstractButton::clicked, this, [this] { bFehlStartClick(2); });
@@ -177,16 +177,20 @@ void TRaceSequence::mStartClick(std::optional<qint64> instant) {
 
 void TRaceSequence::mStopClick(int lane, std::optional<qint64> instant) {
     TRaceState& state = race_.state;
-    if (!state.LaneStopped[lane]) {
+    const bool counted = !state.LaneStopped[lane];
+    if (counted) {
         state.LaneStopped[lane] = true;
         if (++state.StopCount == 1) state.FirstLane = lane;
     }
+    // Only a running heat can end, and only once: a false start declared before START stops
+    // its lane and nothing more.
+    const bool heatEnds = counted && state.StopCount == 2 && !mStart->isEnabled();
     Frame(lane)->StopLane(instant);
     StopAction(lane)->setEnabled(false);
     LockOutLane(lane);
     PlaySignal(state.StopSoundFile);
     emit LaneStopped(lane);
-    if (state.StopCount == 2) {
+    if (heatEnds) {
         if (c_.cbAutomatisch->isChecked()) TimerReset->start();
         emit HeatFinished();
         if (race_.settings.ColSpeed0 && PortOpen()) SetStartLight(0);

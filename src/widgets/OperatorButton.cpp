@@ -3,6 +3,7 @@
 #include "Fonts.h"
 
 #include <QEnterEvent>
+#include <QMouseEvent>
 #include <QPainter>
 
 TOperatorButton::TOperatorButton(const QString& caption, const Look& look, QWidget* parent)
@@ -12,6 +13,12 @@ TOperatorButton::TOperatorButton(const QString& caption, const Look& look, QWidg
     setFont(ArialFont(19, true));
     setFocusPolicy(Qt::NoFocus); // keys belong to the window's shortcuts
     setAttribute(Qt::WA_Hover);
+}
+
+void TOperatorButton::mousePressEvent(QMouseEvent* event) {
+    // A disabled widget is given no mouse events at all.
+    emit MouseDown();
+    QAbstractButton::mousePressEvent(event);
 }
 
 void TOperatorButton::SetOperatorButton(bool enabled) {

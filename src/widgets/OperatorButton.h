@@ -32,8 +32,13 @@ public:
     QColor CurrentShadow() const;
     QColor CurrentCaption() const;
 
+signals:
+    // Any mouse button going down on the enabled button; the race commands act on it.
+    void MouseDown();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
