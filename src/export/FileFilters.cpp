@@ -17,8 +17,9 @@ QString Fallback(const QString& name, const char* fallback) {
 
 FileFilterEntry Entry(ProtocolFileKind kind, const QString& description, const char* fallback,
                       const char* pattern) {
-    return {kind,
-            Fallback(description, fallback) + QStringLiteral(" (") + QLatin1String(pattern) + u')'};
+    const QString patterns = QLatin1String(pattern);
+    return {kind, Fallback(description, fallback) + QStringLiteral(" (") + patterns + u')',
+            patterns.section(u' ', 0, 0).mid(2)};
 }
 
 } // namespace

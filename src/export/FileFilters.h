@@ -21,6 +21,8 @@ struct FileFilterEntry {
     ProtocolFileKind kind;
     // A QFileDialog name filter, e.g. "Textdatei (*.txt)".
     QString filter;
+    // The extension a name typed without one is given, e.g. "txt".
+    QString suffix;
 };
 
 // Text, then Excel (when offered), Word and web page: the writer follows the kind of the

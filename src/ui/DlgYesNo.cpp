@@ -24,10 +24,12 @@ TFDlgYesNo::TFDlgYesNo(QWidget* parent) : QDialog(parent) {
 
     bYes = new QPushButton(QStringLiteral("Ja"), this);
     bYes->setGeometry(30, 60, 75, 25);
-    bYes->setDefault(true);
+    // A hasty Enter must not end the program or clear the protocol: "Nein" is the default
+    // and has the focus; "Ja" takes Enter only once the operator has moved to it.
     connect(bYes, &QPushButton::clicked, this, &QDialog::accept);
     bNo = new QPushButton(QStringLiteral("Nein"), this);
     bNo->setGeometry(117, 60, 75, 25);
+    bNo->setDefault(true);
     connect(bNo, &QPushButton::clicked, this, &QDialog::reject); // Escape rejects as well
 }
 
@@ -39,4 +41,5 @@ bool TFDlgYesNo::Ask(const QString& question) {
 void TFDlgYesNo::showEvent(QShowEvent* event) {
     if (QWidget* owner = parentWidget()) move(owner->frameGeometry().center() - rect().center());
     QDialog::showEvent(event);
+    bNo->setFocus();
 }

@@ -201,7 +201,8 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     actions.ApplyClassMode = [this] { SortGrid1->ApplyClassMode(race.settings.Klass); };
     actions.PlaceMonitor = [this] { FMonitor2->Placement(); };
     actions.SetStartLockOut = [this](int ms) { Sequence->TimerGesperrtStart->setInterval(ms); };
-    actions.ClosePort = [this] { ComPort->Close(); };
+    // The component's number follows the choice: "Kein" is what the settings store at exit.
+    actions.ClosePort = [this] { OpenPort(0); };
     actions.OpenPort = [this](int port) { OpenPort(port); };
     actions.PortNotice = [this](int port) { return PortNotice(port); };
     actions.ShowBarrierLamps = [this] { Barriers->ShowBarrierLamps(); };
@@ -218,6 +219,7 @@ void TFormMain::bCFGClick() {
 
 TFormMain::~TFormMain() {
     // The protocol first, then the settings; the port last, so nothing arrives meanwhile.
+    SortGrid1->CommitEdit();
     Files->Backup->WriteNow();
     Files->Backup->Flush();
     StoreSettings();
@@ -598,7 +600,9 @@ void TFormMain::StartUp() {
     Barriers->ShowBarrierLamps();
     ImageTVEin->move(ImageTVAus->pos());
     ImageTVAus->setVisible(QGuiApplication::screens().size() > 1);
-    sbCLS->setToolTip(QStringLiteral("Löschen (F8)"));
+    // F8 stops lane 1; the hint must not promise that it clears the protocol.
+    sbCLS->setToolTip(QStringLiteral("Löschen"));
+    bAVARIA->setText(QStringLiteral("GESTÜRZT"));
     sbLoad->setToolTip(QStringLiteral("Öffnen"));
     PortScan = TComPort::ScanPorts(ComPort->DeviceFactory());
     PortsPresent = PortScan.present;

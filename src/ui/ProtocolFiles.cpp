@@ -69,6 +69,7 @@ void TProtocolFiles::LoadBackup() {
 }
 
 bool TProtocolFiles::Save(const QString& fileName, ProtocolFileKind kind) {
+    grid_.CommitEdit();
     FileWriteResult result;
     switch (kind) {
     case ProtocolFileKind::Text:
@@ -94,6 +95,7 @@ bool TProtocolFiles::Save(const QString& fileName, ProtocolFileKind kind) {
 }
 
 bool TProtocolFiles::Load(const QString& fileName, ProtocolFileKind kind) {
+    grid_.CommitEdit();
     const ProtocolReadResult result =
         kind == ProtocolFileKind::Excel ? ReadExcelWorkbook(fileName)
                                         : ReadProtocolText(fileName, grid_.Protocol()->HeaderTexts);
@@ -111,33 +113,47 @@ bool TProtocolFiles::Load(const QString& fileName, ProtocolFileKind kind) {
 }
 
 void TProtocolFiles::sbSaveClick() {
+    grid_.CommitEdit();
     QFileDialog dialog(&window_);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDirectory(ProgramFolder());
     dialog.setNameFilters(NameFilters(SaveFilters));
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    // A name typed without an extension gets the one of the entry picked, not always ".txt":
+    // a workbook named like a text file would be loaded as text later.
+    const auto entryOf = [this](const QString& filter) {
+        const qsizetype picked = NameFilters(SaveFilters).indexOf(filter);
+        return std::make_pair(int(picked), SaveFilters.value(picked, SaveFilters.first()));
+    };
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&](const QString& filter) { dialog.setDefaultSuffix(entryOf(filter).second.suffix); });
     const int index = std::clamp(settings_.FilterInd, 1, int(SaveFilters.size())) - 1;
     dialog.selectNameFilter(SaveFilters[index].filter);
+    dialog.setDefaultSuffix(SaveFilters[index].suffix);
     dialog.selectFile(DefaultProtocolFileName(QDateTime::currentDateTime()));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     // The writer follows the kind of entry picked, wherever it stands in the list.
-    const int picked = int(NameFilters(SaveFilters).indexOf(dialog.selectedNameFilter()));
+    const auto [picked, entry] = entryOf(dialog.selectedNameFilter());
     settings_.FilterInd = picked + 1;
-    Save(dialog.selectedFiles().first(), SaveFilters.value(picked, SaveFilters.first()).kind);
+    QString fileName = dialog.selectedFiles().first();
+    if (QFileInfo(fileName).suffix().isEmpty()) fileName += u'.' + entry.suffix;
+    Save(fileName, entry.kind);
 }
 
 void TProtocolFiles::sbLoadClick() {
+    grid_.CommitEdit();
     QFileDialog dialog(&window_);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDirectory(ProgramFolder());
     dialog.setNameFilters(NameFilters(OpenFilters));
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const int picked = int(NameFilters(OpenFilters).indexOf(dialog.selectedNameFilter()));
     Load(dialog.selectedFiles().first(), OpenFilters.value(picked, OpenFilters.first()).kind);
 }
 
 QString TProtocolFiles::WriteViewPage() {
+    grid_.CommitEdit();
     const QString name = HtmlViewFileName(ProgramTitle());
     // The working folder as asked; an installed program's folder may be read-only.
     QString path = QDir::current().absoluteFilePath(name);
@@ -161,6 +177,7 @@ void TProtocolFiles::sbPrintClick() {
 }
 
 void TProtocolFiles::sbExcelClick() {
+    grid_.CommitEdit();
     const ExcelTempFileResult result =
         WriteExcelWorkbookToTemp({Rows(), Visible(), eTitle_.text(), ProgramTitle()});
     if (!result.ok) {

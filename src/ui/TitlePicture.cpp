@@ -1,6 +1,7 @@
 #include "TitlePicture.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <csetjmp>
 #include <cstdio>
@@ -25,44 +26,54 @@ void OnMessage(j_common_ptr) {}
 } // namespace
 
 QImage LoadJpegPicture(const QString& fileName) {
+    // Opening a FIFO or a device for reading would wait for a writer: the start would hang.
+    const QFileInfo info(fileName);
+    if (!info.isFile() || info.size() > kMaxTitlePictureBytes) return {};
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) return {};
-    const QByteArray bytes = file.readAll();
-    if (bytes.isEmpty()) return {};
+    // One byte more than allowed: the file may have grown since it was looked at.
+    const QByteArray bytes = file.read(kMaxTitlePictureBytes + 1);
+    if (bytes.isEmpty() || bytes.size() > kMaxTitlePictureBytes) return {};
 
-    jpeg_decompress_struct info;
+    jpeg_decompress_struct decoder;
     ErrorManager errors;
-    info.err = jpeg_std_error(&errors.base);
+    decoder.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = OnError;
     errors.base.output_message = OnMessage;
     // Between setjmp and a jump back only plain C data may live: a skipped destructor leaks.
     unsigned char* volatile pixels = nullptr;
     volatile int width = 0, height = 0;
     if (setjmp(errors.jump)) {
-        jpeg_destroy_decompress(&info);
+        jpeg_destroy_decompress(&decoder);
         std::free(pixels);
         return {};
     }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()),
+    jpeg_create_decompress(&decoder);
+    jpeg_mem_src(&decoder, reinterpret_cast<const unsigned char*>(bytes.constData()),
                  static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&info, TRUE);
-    info.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&info);
-    width = int(info.output_width);
-    height = int(info.output_height);
-    pixels = static_cast<unsigned char*>(std::malloc(size_t(width) * size_t(height) * 3));
-    if (!pixels) {
-        jpeg_destroy_decompress(&info);
+    jpeg_read_header(&decoder, TRUE);
+    // The header says how much memory the pixels take; a few bytes can claim gigabytes.
+    if (decoder.image_width > kMaxTitlePictureSide || decoder.image_height > kMaxTitlePictureSide) {
+        jpeg_destroy_decompress(&decoder);
         return {};
     }
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW row = pixels + size_t(info.output_scanline) * size_t(width) * 3;
-        jpeg_read_scanlines(&info, &row, 1);
+    decoder.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&decoder);
+    width = int(decoder.output_width);
+    height = int(decoder.output_height);
+    pixels = static_cast<unsigned char*>(std::malloc(size_t(width) * size_t(height) * 3));
+    if (!pixels) {
+        jpeg_destroy_decompress(&decoder);
+        return {};
     }
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
-    const QImage image = QImage(pixels, width, height, width * 3, QImage::Format_RGB888).copy();
-    std::free(pixels);
-    return image;
+    while (decoder.output_scanline < decoder.output_height) {
+        JSAMPROW row = pixels + size_t(decoder.output_scanline) * size_t(width) * 3;
+        jpeg_read_scanlines(&decoder, &row, 1);
+    }
+    jpeg_finish_decompress(&decoder);
+    jpeg_destroy_decompress(&decoder);
+    // The image takes the pixels over instead of copying them.
+    return QImage(
+        pixels, width, height, width * 3, QImage::Format_RGB888,
+        [](void* data) { std::free(data); }, pixels);
 }
