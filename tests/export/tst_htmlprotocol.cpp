@@ -3,7 +3,6 @@
 #include "export/FileFilters.h"
 #include "export/HtmlProtocol.h"
 
-#include <QMimeDatabase>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -166,10 +165,16 @@ private slots:
         QCOMPARE(save[2].kind, ProtocolFileKind::Html);
         QCOMPARE(OpenDialogFilters(named, false).size(), 1);
 
-        const FileTypeNames system = SystemFileTypeNames();
-        const QMimeType html = QMimeDatabase().mimeTypeForName("text/html");
-        QCOMPARE(system.html, html.isValid() ? html.comment() : QString("Webseite"));
-        QVERIFY(!system.text.isEmpty() && !system.excel.isEmpty() && !system.word.isEmpty());
+        // The desktop's own names, in the operator's language.
+        QCOMPARE(NameFilters(SaveDialogFilters(SystemFileTypeNames())),
+                 QStringList({"Einfaches Textdokument (*.txt)", "Excel-2007-Tabelle (*.xlsx)",
+                              "Word-2007-Dokument (*.docx)", "HTML-Dokument (*.html)"}));
+        // An entry names the extension a bare file name is given.
+        QStringList suffixes;
+        for (const FileFilterEntry& entry : SaveDialogFilters(none))
+            suffixes << entry.suffix;
+        QCOMPARE(suffixes, QStringList({"txt", "xlsx", "docx", "html"}));
+        QCOMPARE(OpenDialogFilters(none)[1].suffix, QString("xlsx"));
     }
 };
 RENNUHR_TEST(HtmlProtocolTest);

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 
 class BarrierTest : public QObject {
     Q_OBJECT
@@ -49,9 +50,18 @@ private slots:
         QCOMPARE(t.Cell(1, ColSpeed), QString("144,0"));
         QCOMPARE(t.Cell(1, ColTime), QString("12,345"));
         QVERIFY(t.w.FrameT2->IsRunning());
-        t.Pulse(kModemRLSD); // a fifth pulse is ignored
+        // A fifth pulse within the lane's lock-out is dropped without a sign, even with the
+        // start armed, where a pulse on a blocked lane would offer a false start.
+        QTest::keyClick(&t.w, Qt::Key_F10);
+        QVERIFY(t.w.Sequence->TimerGesperrtStop1->isActive());
+        t.Pulse(kModemRLSD);
         QCOMPARE(t.w.race.state.LaneEventCount[1], 4);
         QCOMPARE(t.Cell(1, ColTime), QString("12,345"));
+        QVERIFY(t.w.bFehlStart1->isHidden());
+        t.w.Sequence->TimerGesperrtStop1->stop();
+        t.Pulse(kModemRLSD); // after the lock-out: only the offer
+        QVERIFY(!t.w.bFehlStart1->isHidden());
+        QCOMPARE(t.w.race.state.LaneEventCount[1], 4);
     }
 
     void openingContactStartsWithTheOtherPolarity() {
@@ -216,6 +226,69 @@ private slots:
         t.Lines(kModemRLSD); // contact opens as lane 1's first barrier fires
         QCOMPARE(t.w.race.state.LaneEventCount[1], 1);
         QCOMPARE(t.Cell(1, ColTime), QString());
+    }
+
+    // F10, F11 and F12 and a click on each picture flip one group each, and nothing else.
+    void keysAndPicturesArmEachGroup() {
+        Track t;
+        TRaceSequence* s = t.w.Sequence;
+        const auto flags = [s] {
+            return QList<int>{s->ArmFlag(TRaceSequence::StartGroup),
+                              s->ArmFlag(TRaceSequence::Lane1Group),
+                              s->ArmFlag(TRaceSequence::Lane2Group)};
+        };
+        QCOMPARE(flags(), QList<int>({0, 0, 0}));
+        QTest::keyClick(&t.w, Qt::Key_F11);
+        QCOMPARE(flags(), QList<int>({0, 1, 0}));
+        QTest::keyClick(&t.w, Qt::Key_F12);
+        QCOMPARE(flags(), QList<int>({0, 1, 1}));
+        QCOMPARE(s->StartLight(), 0); // the lanes leave the start light alone
+        QTest::mouseClick(t.w.ImageLSstop1, Qt::LeftButton);
+        QCOMPARE(flags(), QList<int>({0, 0, 1}));
+        QTest::mouseClick(t.w.ImageLSstop2, Qt::LeftButton);
+        QCOMPARE(flags(), QList<int>({0, 0, 0}));
+        QTest::mouseClick(t.w.ImageLSstart, Qt::LeftButton);
+        QCOMPARE(flags(), QList<int>({1, 0, 0}));
+        QCOMPARE(s->StartLight(), 3);
+        QTest::keyClick(&t.w, Qt::Key_F10);
+        QCOMPARE(flags(), QList<int>({0, 0, 0}));
+        QCOMPARE(s->StartLight(), 0);
+        // An armed lane takes its barrier before any START.
+        QTest::keyClick(&t.w, Qt::Key_F12);
+        t.Pulse(kModemDSR);
+        QCOMPARE(t.w.race.state.LaneEventCount[2], 1);
+        QVERIFY(t.Lit(5));
+    }
+
+    // With an opening contact the start imitation reads the contact as closed: it starts
+    // nothing, as the wiring would not either. The lanes are imitated all the same.
+    void startImitationWithAnOpeningContact() {
+        Track t(false);
+        t.w.race.settings.Alg = 1;
+        QTest::keyClick(&t.w, Qt::Key_F10);
+        t.w.bImit1->click();
+        QVERIFY(!t.w.FrameT1->IsRunning());
+        QVERIFY(!t.Lit(0));
+        QTest::keyClick(&t.w, Qt::Key_F5);
+        t.At(500);
+        t.w.bImit2->click();
+        QCOMPARE(t.w.race.state.LaneEventCount[1], 1);
+    }
+
+    // The speed is written with the system's decimal separator and without grouping.
+    void speedFollowsTheSystemsNumbers() {
+        const QLocale german;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        const auto back = qScopeGuard([&] { QLocale::setDefault(german); });
+        Track t(false);
+        t.OneBarrier();
+        t.w.race.settings.Length = 400; // metres: over 1000 km/h in 1,2 s
+        QTest::keyClick(&t.w, Qt::Key_F10);
+        t.w.bImit1->click();
+        t.At(1200);
+        t.w.bImit2->click();
+        QCOMPARE(t.Cell(1, ColSpeed), QString("1200.0"));
+        QCOMPARE(t.Cell(1, ColTime), QString("1,200"));
     }
 
     void imitationRunsAHeatWithoutHardware() {

@@ -243,17 +243,33 @@ private slots:
         QCOMPARE(c.w.Sequence->StartLight(), 0);
     }
 
+    // A lock-out ends by arming its input again, but only where a command still waits for it.
     void lockOutsRearmTheInputs() {
         Console c;
+        TRaceSequence* s = c.w.Sequence;
         c.Start();
+        // A barrier event on the running lane 2 locks it out for a moment.
+        s->LockOutLane(2);
+        QCOMPARE(s->ArmFlag(TRaceSequence::Lane2Group), 0);
+        QVERIFY(s->TimerGesperrtStop2->isActive());
+        s->TimerGesperrtTimer(s->TimerGesperrtStop2);
+        QCOMPARE(s->ArmFlag(TRaceSequence::Lane2Group), 1);
+        QVERIFY(!s->TimerGesperrtStop2->isActive());
         c.Key(Qt::Key_F8);
-        QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::Lane1Group), 0);
-        QVERIFY(c.w.Sequence->TimerGesperrtStop1->isActive());
-        c.w.Sequence->TimerGesperrtTimer(c.w.Sequence->TimerGesperrtStop1);
+        QCOMPARE(s->ArmFlag(TRaceSequence::Lane1Group), 0);
+        QVERIFY(s->TimerGesperrtStop1->isActive());
+        s->TimerGesperrtTimer(s->TimerGesperrtStop1);
         // The lane has stopped: its input stays blocked.
-        QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::Lane1Group), 0);
-        c.w.Sequence->TimerGesperrtTimer(c.w.Sequence->TimerGesperrtStart);
-        QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::StartGroup), 0); // START is disabled
+        QCOMPARE(s->ArmFlag(TRaceSequence::Lane1Group), 0);
+        s->TimerGesperrtTimer(s->TimerGesperrtStart);
+        QCOMPARE(s->ArmFlag(TRaceSequence::StartGroup), 0); // START is disabled
+        c.Key(Qt::Key_F9);
+        c.Key(Qt::Key_F7);
+        // Without barriers the reset leaves the start blocked; the lock-out's end arms it.
+        QCOMPARE(s->ArmFlag(TRaceSequence::StartGroup), 0);
+        s->TimerGesperrtTimer(s->TimerGesperrtStart);
+        QCOMPARE(s->ArmFlag(TRaceSequence::StartGroup), 1);
+        QCOMPARE(s->StartLight(), 3);
     }
 
     void closeAsksOnlyWhileAClockRuns() {

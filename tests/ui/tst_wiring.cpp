@@ -2,6 +2,7 @@
 
 #include "export/BackgroundWriter.h"
 #include "export/ProtocolBackup.h"
+#include "export/SaveBytes.h"
 #include "protocol/SortGrid.h"
 #include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +29,8 @@
 #include <QToolButton>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -46,6 +50,11 @@ void RunHeat(TFormMain& w, qint64& now) {
     w.Sequence->mStop1->trigger();
     now += 111 * kMs;
     w.Sequence->mStop2->trigger();
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString BackupPath() {
@@ -151,13 +160,22 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         const TRaceSettings before = w->race.settings;
         TCfgDialog* dialog = w->CfgDialog;
-        QTimer::singleShot(0, dialog, [dialog] {
-            if (dialog->isVisible()) dialog->CancelBtn->click();
+        bool opened = false;
+        QTimer::singleShot(0, dialog, [dialog, &opened] {
+            opened = dialog->isVisible() && QApplication::activeModalWidget() == dialog;
+            // Changed in the dialog, then thrown away.
+            dialog->cbKlass->setChecked(!dialog->cbKlass->isChecked());
+            dialog->cbLsCentr->setChecked(!dialog->cbLsCentr->isChecked());
+            dialog->CancelBtn->click();
         });
         QTest::keyClick(w.get(), Qt::Key_F2);
-        QCOMPARE(w->race.settings.Length, before.Length);
-        QCOMPARE(w->race.settings.LengthF, before.LengthF);
+        QVERIFY(opened);
         QVERIFY(!dialog->isVisible());
+        QCOMPARE(w->race.settings.Klass, before.Klass);
+        QCOMPARE(w->race.settings.ColSpeed2, before.ColSpeed2);
+        QCOMPARE(w->race.settings.Length, before.Length);
+        QCOMPARE(w->SortGrid1->Protocol()->Cell(0, ColClass), QString("Info"));
+        QVERIFY(w->SortGrid1->ColumnWidth(ColIntermediate) > 0);
     }
 
     void uncheckedIntermediateBarrierHidesItsColumnAfterOk() {
@@ -198,14 +216,64 @@ private slots:
         garbage.write("not a picture at all");
         garbage.close();
         QVERIFY(LoadJpegPicture(garbage.fileName()).isNull());
+
+        // A picture declaring more pixels than any title needs is not decoded: a few bytes
+        // would otherwise claim gigabytes.
+        QByteArray huge = ReadAll(dir.filePath("title.jpg"));
+        const qsizetype frame = huge.indexOf("\xFF\xC0");
+        QVERIFY(frame > 0);
+        for (const int at : {5, 7}) { // height, then width, big-endian
+            huge[frame + at] = char(9000 >> 8);
+            huge[frame + at + 1] = char(9000 & 0xFF);
+        }
+        QVERIFY(SaveFileBytes(dir.filePath("huge.jpg"), huge).ok);
+        QVERIFY(LoadJpegPicture(dir.filePath("huge.jpg")).isNull());
+        // Nor is a file above 20 MiB read, whatever it holds.
+        QVERIFY(QFile::copy(dir.filePath("title.jpg"), dir.filePath("big.jpg")));
+        QVERIFY(QFile::resize(dir.filePath("big.jpg"), 20 * 1024 * 1024 + 1));
+        QVERIFY(LoadJpegPicture(dir.filePath("big.jpg")).isNull());
+        QVERIFY(QFile::resize(dir.filePath("big.jpg"), 20 * 1024 * 1024));
+        QVERIFY(!LoadJpegPicture(dir.filePath("big.jpg")).isNull());
     }
 
+    // A FIFO by the picture's name would make the start wait for a writer for ever.
+    void aTitlePictureThatIsNoFileDoesNotHoldUpTheStart() {
+        QTemporaryDir dir;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        const auto back = qScopeGuard([&] { QDir::setCurrent(before); });
+        QCOMPARE(mkfifo(QFile::encodeName(ProgramTitle() + ".jpg").constData(), 0600), 0);
+        qint64 now = 0;
+        auto w = Window(now);
+        QVERIFY(w->ImageTitle->pixmap().isNull());
+        QCOMPARE(w->ImageTitle->toolTip(), ProgramTitle() + ".jpg");
+    }
+
+    // No window, no box, no question: the race goes on as if the key had not been pressed.
     void helpWithoutAHelpFileDoesNothing() {
         qint64 now = 0;
         auto w = Window(now);
-        w->mHilfe->trigger();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        const auto shown = [] {
+            QWidgetList visible;
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (widget->isVisible()) visible << widget;
+            return visible;
+        };
+        const QWidgetList before = shown();
+        QWidget* modal = nullptr;
+        // A box that opened would still be open when this runs; it is closed so the test ends.
+        QTimer::singleShot(0, [&modal] {
+            modal = QApplication::activeModalWidget();
+            if (modal) modal->close();
+        });
+        QTest::keyClick(w.get(), Qt::Key_F1);
+        QTest::keyClick(w.get(), Qt::Key_I, Qt::AltModifier);
         w->bHelp->click();
-        QVERIFY(w->isVisible());
+        QApplication::processEvents();
+        QCOMPARE(modal, nullptr);
+        QCOMPARE(shown(), before);
+        QCOMPARE(QApplication::activeWindow(), w.get());
     }
 };
 RENNUHR_TEST(WiringTest);
