@@ -191,19 +191,29 @@ void TFormMonitor2::Placement() {
     // Escape still closes the window.
     if (index < 0 || index >= screens.size()) index = 0;
     QScreen* screen = screens.at(index);
-    const QRect bounds = screen->geometry();
     placedScreen_ = index;
-    if (frame1_->width() > 0) k_ = double(bounds.width()) / frame1_->width();
     setScreen(screen);
+    FitTo(screen->geometry());
+}
+
+void TFormMonitor2::FitTo(const QRect& bounds) {
+    const int frameWidth = frame1_->width();
+    if (frameWidth > 0) {
+        // The rows were laid out for a 4:3 screen: on a wider one its height sets the scale,
+        // or the lane 2 row would be drawn across lane 1.
+        k_ = bounds.height() * 4 < bounds.width() * 3
+                 ? double(bounds.height()) / (frameWidth * 0.75)
+                 : double(bounds.width()) / frameWidth;
+    }
     setGeometry(bounds);
     Layout();
 }
 
 QRect TFormMonitor2::Scaled(const QRect& source) const {
     // Edges are scaled, not sizes, so neighbouring controls keep their gaps.
-    const int left = RoundHalfEven(source.left() * k_);
+    const int left = left_ + RoundHalfEven(source.left() * k_);
     const int top = RoundHalfEven(source.top() * k_);
-    const int right = RoundHalfEven((source.left() + source.width()) * k_);
+    const int right = left_ + RoundHalfEven((source.left() + source.width()) * k_);
     const int bottom = RoundHalfEven((source.top() + source.height()) * k_);
     return QRect(left, top, right - left, bottom - top);
 }
@@ -223,6 +233,7 @@ void TFormMonitor2::Layout() {
     PanelTimer->setGeometry(Panel1->rect());
     const int clientWidth = PanelTimer->width();
     const int clientHeight = PanelTimer->height();
+    left_ = std::max(0, (clientWidth - RoundHalfEven(frame1_->width() * k_)) / 2);
 
     TDigit* const row1[6] = {Digit4, Digit5, Digit6, Digit7, Digit8, Digit9};
     TDigit* const row2[6] = {Digit4a, Digit5a, Digit6a, Digit7a, Digit8a, Digit9a};

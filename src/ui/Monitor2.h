@@ -22,9 +22,12 @@ public:
     TFormMonitor2(TFrame1* laneFrame1, TFrame1* laneFrame2, const TRaceSettings& settings,
                   QWidget* parent = nullptr);
 
-    // Bounds := the screen Monitor, k := width / lane frame width, then Layout().
+    // Bounds := the screen Monitor, then FitTo() those bounds.
     void Placement();
-    // Scales the lane frames' controls by the last k.
+    // Bounds := the given rectangle; k := width / lane frame width, or on a screen wider than
+    // 4:3 the k that fits the rows into its height; then Layout().
+    void FitTo(const QRect& bounds);
+    // Scales the lane frames' controls by the last k, the rows centred across the width.
     void Layout();
     double ScaleFactor() const { return k_; }
     // Index of the screen the window was last placed on.
@@ -99,6 +102,7 @@ private:
     TFrame1* frame2_;
     const TRaceSettings& settings_;
     double k_ = 1.0;
+    int left_ = 0; // where the scaled rows begin
     int placedScreen_ = 0;
     bool reportedVisible_ = false;
 };

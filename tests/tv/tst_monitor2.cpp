@@ -145,6 +145,46 @@ private slots:
         QCOMPARE(TFormMonitor2::RoundHalfEven(3.5), 4);
     }
 
+    // Wider than 4:3, the height sets the scale and the rows are centred; nothing overlaps
+    // and nothing is cut off. 5:4 keeps the width's scale.
+    void layoutOnAnyScreen_data() {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<double>("k");
+        QTest::newRow("16:9 TV") << QSize(1920, 1080) << 1080 / 280.5;
+        QTest::newRow("16:10") << QSize(1280, 800) << 800 / 280.5;
+        QTest::newRow("21:9") << QSize(2560, 1080) << 1080 / 280.5;
+        QTest::newRow("5:4") << QSize(1280, 1024) << 1280 / 374.0;
+    }
+    void layoutOnAnyScreen() {
+        REQUIRE_TWO_SCREENS();
+        QFETCH(QSize, screen);
+        QFETCH(double, k);
+        Tv t;
+        TFormMonitor2& tv = t.tv;
+        tv.FitTo(QRect(QPoint(0, 0), screen));
+        QCOMPARE(tv.ScaleFactor(), k);
+        const QRect row1 = tv.Digit4->geometry().united(tv.Digit9->geometry());
+        const QRect row2 = tv.Digit4a->geometry().united(tv.Digit9a->geometry());
+        QVERIFY(QRect(QPoint(0, 0), screen).contains(row1.united(row2)));
+        // The lane frame's own margins (4 left, 26 right of 374) are kept, scaled, and the
+        // frame is centred.
+        QVERIFY(qAbs((row1.left() - 4 * k) - (screen.width() - 1 - row1.right() - 26 * k)) <= 3);
+        QCOMPARE(row2.left(), row1.left());
+        QVERIFY(tv.PanelTitle->geometry().bottom() < tv.PanelLab1->y());
+        QVERIFY(tv.PanelLab1->geometry().bottom() < row1.top());
+        QVERIFY(row1.bottom() < tv.PanelLab2->y());
+        QVERIFY(tv.PanelLab2->geometry().bottom() < row2.top());
+        QVERIFY(tv.LabSec->geometry().left() > tv.Digit6->geometry().left());
+        QVERIFY(tv.LabSec2->y() > row2.top() && tv.LabSec2->y() < row2.bottom());
+        QCOMPARE(tv.PanelTitle->width(), screen.width());
+        QCOMPARE(tv.PanelLab2->width(), screen.width());
+        if (screen == QSize(1920, 1080)) {
+            // 374 k = 1440, so the rows start 240 pixels in.
+            QCOMPARE(tv.Digit4->geometry(), QRect(255, 166, 185, 342));
+            QCOMPARE(tv.Digit4a->y(), 1080 - 410);
+        }
+    }
+
     void layoutFollowsTheLaneFramesAndResizes() {
         REQUIRE_TWO_SCREENS();
         Tv t;
