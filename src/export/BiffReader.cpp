@@ -1,8 +1,7 @@
 #include "BiffReader.h"
 
 #include "ExcelNumberFormat.h"
-
-#include <QtEndian>
+#include "LittleEndian.h"
 
 #include <bit>
 #include <optional>
@@ -38,14 +37,8 @@ constexpr quint16 kBiff8 = 0x0600;
 constexpr quint16 kGlobalsSubstream = 0x0005;
 constexpr quint16 kWorksheetSubstream = 0x0010;
 
-quint16 U16(QByteArrayView bytes, qsizetype at) {
-    return qFromLittleEndian<quint16>(bytes.data() + at);
-}
-quint32 U32(QByteArrayView bytes, qsizetype at) {
-    return qFromLittleEndian<quint32>(bytes.data() + at);
-}
 double F64(QByteArrayView bytes, qsizetype at) {
-    return std::bit_cast<double>(qFromLittleEndian<quint64>(bytes.data() + at));
+    return std::bit_cast<double>(U64(bytes, at));
 }
 
 double RkValue(quint32 rk) {

@@ -1,6 +1,6 @@
 #include "CompoundFile.h"
 
-#include <QtEndian>
+#include "LittleEndian.h"
 
 namespace {
 
@@ -11,13 +11,6 @@ constexpr int kEntryBytes = 128;
 constexpr int kMiniSectorShift = 6;
 constexpr quint8 kStreamEntry = 2;
 constexpr quint8 kRootEntry = 5;
-
-quint16 U16(QByteArrayView bytes, qsizetype at) {
-    return qFromLittleEndian<quint16>(bytes.data() + at);
-}
-quint32 U32(QByteArrayView bytes, qsizetype at) {
-    return qFromLittleEndian<quint32>(bytes.data() + at);
-}
 
 std::vector<quint32> Words(QByteArrayView bytes) {
     std::vector<quint32> words(size_t(bytes.size() / 4));
@@ -89,7 +82,7 @@ bool CompoundFile::Open(QByteArrayView file) {
         entry.child = U32(bytes, 76);
         entry.start = U32(bytes, 116);
         // Version 3 files may leave garbage in the high half of the size.
-        entry.size = version3 ? U32(bytes, 120) : qFromLittleEndian<quint64>(bytes.data() + 120);
+        entry.size = version3 ? U32(bytes, 120) : U64(bytes, 120);
         entries_.push_back(std::move(entry));
     }
     if (entries_.empty() || entries_[0].type != kRootEntry) return false;
