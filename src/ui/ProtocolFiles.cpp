@@ -69,7 +69,6 @@ void TProtocolFiles::LoadBackup() {
 }
 
 bool TProtocolFiles::Save(const QString& fileName, ProtocolFileKind kind) {
-    grid_.CommitEdit();
     FileWriteResult result;
     switch (kind) {
     case ProtocolFileKind::Text:
@@ -95,7 +94,6 @@ bool TProtocolFiles::Save(const QString& fileName, ProtocolFileKind kind) {
 }
 
 bool TProtocolFiles::Load(const QString& fileName, ProtocolFileKind kind) {
-    grid_.CommitEdit();
     const ProtocolReadResult result =
         kind == ProtocolFileKind::Excel ? ReadExcelWorkbook(fileName)
                                         : ReadProtocolText(fileName, grid_.Protocol()->HeaderTexts);
