@@ -1,11 +1,47 @@
 #include "Digit.h"
 
+#include <QCache>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPixmap>
+
+#include <memory>
+#include <tuple>
 
 namespace {
 constexpr quint8 kDigitMasks[10] = {0x7D, 0x50, 0x37, 0x57, 0x5A, 0x4F, 0x6F, 0x51, 0x7F, 0x5F};
+
+// Everything a drawn face depends on.
+struct FaceKey {
+    QSize size;
+    qreal pixelRatio;
+    int thickness;
+    int separation;
+    QRgb color;
+    QRgb colorOn;
+    QRgb colorOff;
+    quint8 mask;
+
+    auto Tied() const {
+        return std::tuple(size.width(), size.height(), pixelRatio, thickness, separation, color,
+                          colorOn, colorOff, mask);
+    }
+    bool operator==(const FaceKey& other) const { return Tied() == other.Tied(); }
+};
+
+size_t qHash(const FaceKey& key, size_t seed = 0) {
+    return qHashMulti(seed, key.size.width(), key.size.height(), key.thickness, key.separation,
+                      key.color, key.colorOn, key.colorOff, key.mask);
 }
+
+// Drawn faces shared by all digits. A running clock shows only a few faces per digit size,
+// and filling the polygons again for every tick is what made a full-screen clock expensive;
+// a copy of the drawn face is cheap. The limit keeps a 4K screen's faces and more.
+QCache<FaceKey, QPixmap>& Faces() {
+    static QCache<FaceKey, QPixmap> faces(96 * 1024 * 1024);
+    return faces;
+}
+} // namespace
 
 TDigit::TDigit(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -91,13 +127,37 @@ std::array<QPolygon, 8> TDigit::Segments(int width, int height, int thickness, i
     return segments;
 }
 
-void TDigit::paintEvent(QPaintEvent* event) {
-    QPainter painter(this);
-    painter.fillRect(event->rect(), color_);
+void TDigit::DrawFace(QPainter& painter) const {
+    painter.fillRect(rect(), color_);
     painter.setPen(QPen(color_, 1));
     const auto segments = Segments(width(), height(), thickness_, separation_);
     for (int bit = 0; bit < 8; ++bit) {
         painter.setBrush(valueBinary_ & (1 << bit) ? colorOn_ : colorOff_);
         painter.drawPolygon(segments[bit]);
     }
+}
+
+void TDigit::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const qreal ratio = devicePixelRatioF();
+    const FaceKey key{size(),        ratio,           thickness_,       separation_,
+                      color_.rgba(), colorOn_.rgba(), colorOff_.rgba(), valueBinary_};
+    const QPixmap* face = Faces().object(key);
+    if (!face) {
+        auto drawn = std::make_unique<QPixmap>(size() * ratio);
+        drawn->setDevicePixelRatio(ratio);
+        QPainter facePainter(drawn.get());
+        DrawFace(facePainter);
+        facePainter.end();
+        const qsizetype bytes = qsizetype(drawn->width()) * drawn->height() * 4;
+        face = drawn.get();
+        // A face too large for the cache is drawn straight away instead.
+        if (!Faces().insert(key, drawn.release(), bytes)) {
+            DrawFace(painter);
+            return;
+        }
+    }
+    const QRect area = event->rect();
+    painter.drawPixmap(QPointF(area.topLeft()), *face,
+                       QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
 }

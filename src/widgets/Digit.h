@@ -6,6 +6,8 @@
 
 #include <array>
 
+class QPainter;
+
 // One seven-segment digit with a decimal point, drawn as filled polygons that follow the
 // widget's size. Segment bits: 0 top, 1 middle, 2 bottom, 3 upper left, 4 upper right,
 // 5 lower left, 6 lower right, 7 point.
@@ -45,6 +47,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void DrawFace(QPainter& painter) const;
+
     int value_ = 0;
     quint8 valueBinary_ = 0x7D;
     QColor colorOff_ = Qt::black;

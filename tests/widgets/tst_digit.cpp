@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 
 // Counts the paint events a widget receives.
@@ -96,6 +98,38 @@ private slots:
         for (int i = 0; i < 8; ++i)
             QCOMPARE(QColor(image.pixel(centres[i])),
                      lit[i] ? QColor(Qt::yellow) : QColor(Qt::blue));
+    }
+
+    // Drawn faces are shared between digits: any property that changes the picture must
+    // give another face, and a part repainted alone must match the whole.
+    void sharedFacesFollowEveryProperty() {
+        TDigit shown;
+        MakeLaneDigit(shown);
+        shown.SetValue(8);
+        const QImage eight = Render(shown);
+        const std::function<void(TDigit&)> changes[] = {
+            [](TDigit& d) { d.SetValue(3); },
+            [](TDigit& d) { d.SetColorOn(Qt::red); },
+            [](TDigit& d) { d.SetColorOff(Qt::green); },
+            [](TDigit& d) { d.SetColor(Qt::white); },
+            [](TDigit& d) { d.SetThickness(8); },
+            [](TDigit& d) { d.SetSeparation(3); },
+            [](TDigit& d) { d.resize(50, 89); },
+        };
+        for (const auto& change : changes) {
+            TDigit other;
+            MakeLaneDigit(other);
+            other.SetValue(8);
+            QCOMPARE(Render(other), eight);
+            change(other);
+            QVERIFY(Render(other).copy(shown.rect()) != eight);
+        }
+
+        QImage part(shown.size(), QImage::Format_RGB32);
+        part.fill(Qt::magenta);
+        const QRect lowerRight(20, 40, 28, 49);
+        shown.render(&part, lowerRight.topLeft(), QRegion(lowerRight));
+        QCOMPARE(part.copy(lowerRight), eight.copy(lowerRight));
     }
 
     void overflowShowsZeroAndIsRaisedEachTime() {
