@@ -147,6 +147,7 @@ void TFrame1::StopLane(std::optional<qint64> stopTicks) {
     ShowTicks(stopTicks_ - race_.state.StartTicks);
     const LaneResult result = ComputeLaneResult(race_, tag_, stopTicks_);
     if (protocol_) protocol_->WriteLaneResult(editStartN1->text(), result);
+    emit ResultShown(result);
 }
 
 void TFrame1::ResetLane() {
@@ -159,4 +160,5 @@ void TFrame1::ResetLane() {
     ShowTicks(0);
     stopTicks_ = race_.state.StartTicks;
     editStartN1->setEnabled(true);
+    emit Cleared();
 }

@@ -59,6 +59,10 @@ public:
 signals:
     // Every time the clock shows a time, so that another display can mirror it.
     void ClockShown(const ClockFace& face);
+    // The lane's texts once it has stopped, as they go to the protocol.
+    void ResultShown(const LaneResult& result);
+    // The lane is back at zero for the next heat.
+    void Cleared();
 
 private:
     void ShowFace(const ClockFace& face);
