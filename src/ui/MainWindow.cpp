@@ -161,6 +161,7 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     CreateHiddenMenu();
     FDlgYesNo = new TFDlgYesNo(this);
     FMonitor2 = new TFormMonitor2(FrameT1, FrameT2, race.settings);
+    FMonitor2->SetProtocol(SortGrid1->Protocol());
     // The spectators' window takes the operator's keys as well.
     FMonitor2->addActions(HideMenu->actions());
     connect(FMonitor2, &TFormMonitor2::VisibilityChanged, ImageTVEin, &QWidget::setVisible);

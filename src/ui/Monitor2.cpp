@@ -1,15 +1,19 @@
 #include "Monitor2.h"
 
+#include "protocol/ProtocolModel.h"
 #include "race/LaneTimer.h"
 #include "race/RaceSettings.h"
 #include "widgets/Digit.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QScreen>
 #include <QSpinBox>
+#include <QTimer>
+#include <QWindow>
 
 #include <cmath>
 
@@ -47,6 +51,23 @@ QLabel* BarLabel(QWidget* bar, const QColor& color, Qt::Alignment alignment) {
     label->setAlignment(alignment | Qt::AlignVCenter);
     return label;
 }
+
+// Cuts its text with "…" at its width, so a long name never pushes the ready number away.
+class ElidedLabel : public QLabel {
+public:
+    explicit ElidedLabel(QWidget* parent) : QLabel(parent) {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::WindowText));
+        const QRect area = contentsRect();
+        painter.drawText(area, int(alignment()),
+                         fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
+    }
+};
 
 QLabel* Comma(QWidget* parent) {
     auto* label = new QLabel(QStringLiteral(","), parent);
@@ -113,15 +134,38 @@ TFormMonitor2::TFormMonitor2(TFrame1* laneFrame1, TFrame1* laneFrame2,
     QWidget** bars[2] = {&PanelLab1, &PanelLab2};
     for (int i = 0; i < 2; ++i) {
         QWidget* bar = BlackPanel(PanelTimer);
+        LaneExtras& extras = Extras[i];
         *starts[i] = BarLabel(bar, kLime, Qt::AlignLeft);
+        extras.name = new ElidedLabel(bar);
+        SetColors(extras.name, Qt::white);
+        extras.name->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         *nexts[i] = BarLabel(bar, kRed, Qt::AlignRight);
         auto* row = new QHBoxLayout(bar);
         row->setContentsMargins(0, 0, 0, 0);
         row->setSpacing(0);
         row->addWidget(*starts[i]);
-        row->addStretch();
+        row->addWidget(extras.name, 1);
         row->addWidget(*nexts[i]);
         *bars[i] = bar;
+
+        // Its mask leaves only the ring.
+        extras.winFrame = BlackPanel(PanelTimer);
+        SetColors(extras.winFrame, Qt::black, kLime);
+        extras.winFrame->hide();
+        extras.resultBar = BlackPanel(PanelTimer);
+        extras.winBadge = new QLabel(QStringLiteral("SIEG"), extras.resultBar);
+        SetColors(extras.winBadge, Qt::black, kLime);
+        extras.winBadge->setAutoFillBackground(true);
+        extras.winBadge->setAlignment(Qt::AlignCenter);
+        extras.winBadge->hide();
+        extras.result = new QLabel(extras.resultBar);
+        extras.result->setAlignment(Qt::AlignCenter);
+        SetColors(extras.result, Qt::white);
+        // The badge at the left, away from the comma, whose tail reaches into this line.
+        auto* line = new QHBoxLayout(extras.resultBar);
+        line->setContentsMargins(0, 0, 0, 0);
+        line->addWidget(extras.winBadge);
+        line->addWidget(extras.result, 1);
     }
 
     TDigit** row1[6] = {&Digit4, &Digit5, &Digit6, &Digit7, &Digit8, &Digit9};
@@ -130,10 +174,16 @@ TFormMonitor2::TFormMonitor2(TFrame1* laneFrame1, TFrame1* laneFrame2,
     MakeRow(PanelTimer, row2);
     LabSec = Comma(PanelTimer);
     LabSec2 = Comma(PanelTimer);
+    // The ring crosses the comma's tail; it must stay whole. It never touches a digit.
+    for (const LaneExtras& extras : Extras)
+        extras.winFrame->raise();
 
     for (TFrame1* frame : {frame1_, frame2_}) {
         connect(frame, &TFrame1::ClockShown, this,
                 [this, frame](const ClockFace& face) { ShowClockFace(frame->Tag(), face); });
+        connect(frame, &TFrame1::ResultShown, this,
+                [this, frame](const LaneResult& result) { ShowResult(frame->Tag(), result); });
+        connect(frame, &TFrame1::Cleared, this, [this, frame] { ClearResult(frame->Tag()); });
         auto numbersChanged = [this, frame] {
             SetLaneNumbers(frame->Tag(), frame->editStartN1->value(), frame->editStartN2->value());
         };
@@ -150,6 +200,11 @@ TFormMonitor2::TFormMonitor2(TFrame1* laneFrame1, TFrame1* laneFrame2,
         ShowClockFace(frame->Tag(), face);
     }
     RefreshStartLabels();
+
+    // Dialogs opened while this window covers the operator's screen are kept above it; a
+    // native dialog is no widget and could not be.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    qApp->installEventFilter(this);
 
     // A monitor that goes away must not leave the window on a screen that no longer exists.
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, &TFormMonitor2::Placement,
@@ -277,6 +332,56 @@ void TFormMonitor2::Layout() {
 
     SetFontPixels(PanelTitle, font(), barHeight);
     PanelTitle->setGeometry(0, 0, clientWidth, PanelLab1->height());
+    LayoutExtras();
+}
+
+void TFormMonitor2::LayoutExtras() {
+    // The frame and the result line fit into the gaps the rows leave; nothing else moves.
+    const int ring = std::max(2, RoundHalfEven(k_ * 1.5));
+    const int outset = ring + std::max(1, RoundHalfEven(k_));
+    const QRect rows[2] = {Digit4->geometry().united(Digit9->geometry()),
+                           Digit4a->geometry().united(Digit9a->geometry())};
+    const int limits[2] = {PanelLab2->y(), PanelTimer->height()};
+    int lineHeight = limits[0];
+    for (int i = 0; i < 2; ++i) {
+        const QRect frame = rows[i].adjusted(-outset, -outset, outset, outset);
+        Extras[i].winFrame->setGeometry(frame);
+        Extras[i].winFrame->setMask(
+            QRegion(0, 0, frame.width(), frame.height()) -
+            QRegion(ring, ring, frame.width() - 2 * ring, frame.height() - 2 * ring));
+        const int top = frame.bottom() + 1;
+        Extras[i].resultBar->setGeometry(frame.left(), top, frame.width(),
+                                         std::max(0, limits[i] - top));
+        lineHeight = std::min(lineHeight, Extras[i].resultBar->height());
+    }
+
+    // One size for both lines: as large as the lower gap allows, and the longest line fits.
+    QFont font = this->font();
+    int pixels = std::max(1, lineHeight * 4 / 5);
+    const QString longest = ResultLineText({QStringLiteral("9,999"),
+                                            QStringLiteral("99,999"),
+                                            QStringLiteral("999,9"),
+                                            {},
+                                            false,
+                                            false},
+                                           settings_);
+    const int room = Extras[0].resultBar->width();
+    for (; pixels > 1; --pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetrics metrics(font);
+        // Badge with its margins, the spacing, the text with a little air at both ends.
+        const int needed = metrics.horizontalAdvance(QStringLiteral("SIEG")) + pixels + pixels / 2 +
+                           metrics.horizontalAdvance(longest) + pixels;
+        if (needed <= room) break;
+    }
+    for (const LaneExtras& extras : Extras) {
+        for (QLabel* label : {extras.winBadge, extras.result})
+            SetFontPixels(label, font, pixels);
+        // The badge gets a margin of half a letter, so it reads as a plate, not as text.
+        extras.winBadge->setContentsMargins(pixels / 2, 0, pixels / 2, 0);
+        extras.resultBar->layout()->setSpacing(pixels / 2);
+        extras.name->setContentsMargins(PanelLab1->height() / 2, 0, 0, 0);
+    }
 }
 
 void TFormMonitor2::Show() {
@@ -319,6 +424,66 @@ void TFormMonitor2::SetLaneNumbers(int lane, int startNumber, int readyNumber) {
     QLabel* next = lane == 1 ? LabNext1 : LabNext2;
     start->setText(StartLabelText(startNumber));
     next->setText(NextLabelText(readyNumber));
+    RefreshNames();
+}
+
+QString TFormMonitor2::RiderName(const TProtocolModel& protocol, int startNumber) {
+    const int row = protocol.FindStartRow(QString::number(startNumber));
+    if (row == 0) return {};
+    QStringList parts;
+    for (int column : {int(ColName), int(ColFirstName)}) {
+        const QString part = protocol.Cell(row, column).simplified();
+        if (!part.isEmpty()) parts << part;
+    }
+    return parts.join(u' ');
+}
+
+void TFormMonitor2::SetProtocol(const TProtocolModel* protocol) {
+    if (protocol_) disconnect(protocol_, nullptr, this, nullptr);
+    protocol_ = protocol;
+    if (protocol) {
+        connect(protocol, &QAbstractItemModel::modelReset, this, &TFormMonitor2::RefreshNames);
+        connect(protocol, &QAbstractItemModel::dataChanged, this, &TFormMonitor2::RefreshNames);
+        connect(protocol, &QAbstractItemModel::rowsInserted, this, &TFormMonitor2::RefreshNames);
+        connect(protocol, &QAbstractItemModel::rowsRemoved, this, &TFormMonitor2::RefreshNames);
+    }
+    RefreshNames();
+}
+
+void TFormMonitor2::RefreshNames() {
+    for (TFrame1* frame : {frame1_, frame2_}) {
+        ExtrasOf(frame->Tag())
+            .name->setText(protocol_ ? RiderName(*protocol_, frame->editStartN1->value())
+                                     : QString());
+    }
+}
+
+QString TFormMonitor2::ResultLineText(const LaneResult& result, const TRaceSettings& settings) {
+    QStringList parts;
+    if (settings.ColSpeed1 && !result.reaction.isEmpty())
+        parts << QStringLiteral("Reaktion ") + result.reaction + QStringLiteral(" s");
+    if (settings.ColSpeed2 && !result.intermediate.isEmpty())
+        parts << QStringLiteral("Zwischen ") + result.intermediate + QStringLiteral(" s");
+    if (!result.speed.isEmpty()) parts << result.speed + QStringLiteral(" km/h");
+    return parts.join(QStringLiteral("   "));
+}
+
+void TFormMonitor2::ShowResult(int lane, const LaneResult& result) {
+    const LaneExtras& extras = ExtrasOf(lane);
+    // A false start takes the place of the results and never wins.
+    const bool winner = result.first && !result.marked;
+    extras.result->setText(result.marked ? QStringLiteral("FEHLSTART")
+                                         : ResultLineText(result, settings_));
+    SetColors(extras.result, result.marked ? kRed : QColor(Qt::white));
+    extras.winBadge->setVisible(winner);
+    extras.winFrame->setVisible(winner);
+}
+
+void TFormMonitor2::ClearResult(int lane) {
+    const LaneExtras& extras = ExtrasOf(lane);
+    extras.result->clear();
+    extras.winBadge->hide();
+    extras.winFrame->hide();
 }
 
 void TFormMonitor2::SetStartNumbers(int start1, int next1, int start2, int next2) {
@@ -333,6 +498,46 @@ void TFormMonitor2::SetTitle(const QString& title) {
 void TFormMonitor2::RefreshStartLabels() {
     for (TFrame1* frame : {frame1_, frame2_})
         SetLaneNumbers(frame->Tag(), frame->editStartN1->value(), frame->editStartN2->value());
+}
+
+bool TFormMonitor2::CoversOperatorScreen() const {
+    return isVisible() && placedScreen_ == 0;
+}
+
+bool TFormMonitor2::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    // Only what the program opens itself; a window restored by the desktop stays where it is.
+    if ((type == QEvent::Show || type == QEvent::Hide) && !event->spontaneous() &&
+        watched != this && watched->isWidgetType()) {
+        auto* window = static_cast<QWidget*>(watched);
+        const Qt::WindowType kind = window->windowType();
+        if (window->isWindow() &&
+            (kind == Qt::Window || kind == Qt::Dialog || kind == Qt::Tool || kind == Qt::Sheet))
+            LiftAbove(window, type);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFormMonitor2::LiftAbove(QWidget* window, QEvent::Type shownOrHidden) {
+    QWindow* handle = window->windowHandle();
+    const qsizetype index = lifted_.indexOf(window);
+    if (shownOrHidden == QEvent::Show) {
+        if (!CoversOperatorScreen() || index >= 0 || !handle) return;
+        handle->setFlag(Qt::WindowStaysOnTopHint, true);
+        lifted_.append(window);
+        return;
+    }
+    if (index < 0) return;
+    lifted_.removeAt(index);
+    lifted_.removeAll(nullptr); // closed by being deleted
+    if (handle) handle->setFlag(Qt::WindowStaysOnTopHint, false);
+    // Back to the spectators' window, so that Escape and Strg+M reach it again.
+    if (lifted_.isEmpty())
+        QTimer::singleShot(0, this, [this] {
+            if (!CoversOperatorScreen()) return;
+            raise();
+            activateWindow();
+        });
 }
 
 void TFormMonitor2::keyPressEvent(QKeyEvent* event) {

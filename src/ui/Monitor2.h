@@ -2,6 +2,8 @@
 
 #include "race/LaneResult.h"
 
+#include <QEvent>
+#include <QPointer>
 #include <QWidget>
 
 class QFont;
@@ -9,11 +11,13 @@ class QLabel;
 class QRect;
 class TDigit;
 class TFrame1;
+class TProtocolModel;
 struct TRaceSettings;
 
 // The spectators' screen: both lane clocks, the start numbers and the event title, scaled
-// from the lane frames' own layout up to the chosen monitor. It has no controls; everything
-// on it is written from outside, also while it is hidden, so showing it needs no catch-up.
+// from the lane frames' own layout up to the chosen monitor, with each rider's name, each
+// stopped lane's results and the heat's winner. It has no controls; everything on it is
+// written from outside, also while it is hidden, so showing it needs no catch-up.
 class TFormMonitor2 : public QWidget {
     Q_OBJECT
 public:
@@ -40,6 +44,13 @@ public:
 
     static QString StartLabelText(int startNumber);
     static QString NextLabelText(int readyNumber);
+    // "Name Vorname" of the protocol row of the start number; empty without one.
+    static QString RiderName(const TProtocolModel& protocol, int startNumber);
+    // The results under a stopped lane's clock: those whose barrier is wired and that exist.
+    static QString ResultLineText(const LaneResult& result, const TRaceSettings& settings);
+
+    // The names beside the start numbers come from this protocol and follow its changes.
+    void SetProtocol(const TProtocolModel* protocol);
 
     QWidget* Panel1;
     QWidget* PanelTimer;
@@ -65,6 +76,18 @@ public:
     TDigit* Digit8a;
     TDigit* Digit9a;
 
+    // What a lane shows besides its clock; [0] is the upper row (lane 1).
+    struct LaneExtras {
+        QLabel* name;      // beside the start number
+        QWidget* winFrame; // around the winner's clock
+        QWidget* resultBar;
+        QLabel* winBadge; // "SIEG"
+        QLabel* result;   // the result line, or "FEHLSTART"
+    };
+    LaneExtras Extras[2];
+    // Lane 1's, any other lane's the lower row's, as for the clocks.
+    const LaneExtras& ExtrasOf(int lane) const { return Extras[lane == 1 ? 0 : 1]; }
+
 public slots:
     // Placement, the start labels from the lane frames, then visible.
     void Show();
@@ -81,12 +104,15 @@ public slots:
     void SetLaneNumbers(int lane, int startNumber, int readyNumber);
     void SetStartNumbers(int start1, int next1, int start2, int next2);
     void SetTitle(const QString& title);
+    void ShowResult(int lane, const LaneResult& result);
+    void ClearResult(int lane);
 
 signals:
     // For the main window's ImageTVEin.
     void VisibilityChanged(bool visible);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -94,6 +120,10 @@ protected:
 
 private:
     void RefreshStartLabels();
+    void RefreshNames();
+    void LayoutExtras();
+    bool CoversOperatorScreen() const;
+    void LiftAbove(QWidget* window, QEvent::Type shownOrHidden);
     void ReportVisibility(bool visible);
     QRect Scaled(const QRect& source) const;
     void ScaleRow(TFrame1* source, TDigit* const row[6]);
@@ -101,6 +131,8 @@ private:
     TFrame1* frame1_;
     TFrame1* frame2_;
     const TRaceSettings& settings_;
+    QPointer<const TProtocolModel> protocol_;
+    QList<QPointer<QWidget>> lifted_; // operator windows kept above this one
     double k_ = 1.0;
     int left_ = 0; // where the scaled rows begin
     int placedScreen_ = 0;

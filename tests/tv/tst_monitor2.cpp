@@ -1,13 +1,18 @@
 #include "TestMain.h"
 
+#include "protocol/ProtocolModel.h"
 #include "race/LaneTimer.h"
 #include "race/Race.h"
+#include "ui/DlgYesNo.h"
 #include "ui/Monitor2.h"
 #include "widgets/Digit.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLayout>
+#include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
@@ -15,14 +20,20 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
-// The window is placed on real screens, so these tests run in a child of this program whose
-// offscreen platform has two 1024 x 768 screens side by side.
+// The window is placed on real screens, so these tests run in children of this program whose
+// offscreen platform has two 1024 x 768 screens side by side, or one screen of a given size.
 
 namespace {
 
 constexpr qint64 kMs = 1000000; // ticks per millisecond
 constexpr char kChildMarker[] = "RENNUHR_TV_TWO_SCREENS";
+constexpr char kOneScreenMarker[] = "RENNUHR_TV_ONE_SCREEN";
+
+bool IsChild() {
+    return qEnvironmentVariableIsSet(kChildMarker) || qEnvironmentVariableIsSet(kOneScreenMarker);
+}
 
 bool TwoScreens() {
     const QList<QScreen*> screens = QGuiApplication::screens();
@@ -73,42 +84,74 @@ bool Bright(const TDigit* digit) {
     return digit->ColorOn() == DigitPalette[1];
 }
 
+// Runs this program again on an offscreen platform with the given screens side by side and
+// returns what it printed; empty when it failed.
+QByteArray RunOnScreens(const QList<QSize>& sizes, const char* marker, const QString& value) {
+    QTemporaryDir dir;
+    QString screens;
+    int x = 0;
+    for (const QSize& size : sizes) {
+        screens += QStringLiteral(R"(%1{"name": "S%2", "x": %3, "y": 0, "width": %4, "height": %5,
+            "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1})")
+                       .arg(screens.isEmpty() ? "" : ",")
+                       .arg(x)
+                       .arg(x)
+                       .arg(size.width())
+                       .arg(size.height());
+        x += size.width();
+    }
+    const QString config = dir.filePath(QStringLiteral("screens.json"));
+    QFile file(config);
+    if (!dir.isValid() || !file.open(QIODevice::WriteOnly)) return {};
+    file.write(QStringLiteral(R"({"screens": [%1]})").arg(screens).toUtf8());
+    file.close();
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=") + config);
+    env.insert(QString::fromLatin1(marker), value);
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    if (!child.waitForFinished(240000)) return {};
+    const QByteArray output = child.readAll();
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+        qWarning("%s", output.constData());
+        return {};
+    }
+    return output;
+}
+
 } // namespace
 
 class TvScreensLauncher : public QObject {
     Q_OBJECT
 private slots:
     void runsTheTestsOnTwoScreens() {
-        if (qEnvironmentVariableIsSet(kChildMarker)) {
-            QVERIFY2(TwoScreens(), "the offscreen platform ignored the screen list");
-            QSKIP("this is the child");
+        if (IsChild()) {
+            QVERIFY2(!qEnvironmentVariableIsSet(kChildMarker) || TwoScreens(),
+                     "the offscreen platform ignored the screen list");
+            QSKIP("this is a child");
         }
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString config = dir.filePath(QStringLiteral("screens.json"));
-        QFile file(config);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(R"({"screens": [
-            {"name": "Bedienung", "x": 0, "y": 0, "width": 1024, "height": 768,
-             "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
-            {"name": "TV", "x": 1024, "y": 0, "width": 1024, "height": 768,
-             "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-        file.close();
-
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"),
-                   QStringLiteral("offscreen:configfile=") + config);
-        env.insert(QString::fromLatin1(kChildMarker), QStringLiteral("1"));
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {});
-        QVERIFY(child.waitForFinished(240000));
-        const QByteArray output = child.readAll();
-        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-                 output.constData());
+        const QByteArray output =
+            RunOnScreens({{1024, 768}, {1024, 768}}, kChildMarker, QStringLiteral("1"));
         // The child must really have run the layout tests, not skipped them.
         QVERIFY2(output.contains("PASS   : TvLayoutTest::layoutOn1024x768()"), output.constData());
+    }
+
+    // The screens people have, each as the only one: the window covers it and nothing overlaps.
+    void runsTheLayoutOnEachScreen_data() {
+        QTest::addColumn<QSize>("screen");
+        for (const QSize size :
+             {QSize(1920, 1080), QSize(1366, 768), QSize(1280, 800), QSize(1024, 768),
+              QSize(3840, 2160), QSize(2560, 1080), QSize(1280, 1024)})
+            QTest::addRow("%dx%d", size.width(), size.height()) << size;
+    }
+    void runsTheLayoutOnEachScreen() {
+        if (IsChild()) QSKIP("this is a child");
+        QFETCH(QSize, screen);
+        const QByteArray output = RunOnScreens({screen}, kOneScreenMarker, QStringLiteral("1"));
+        QVERIFY2(output.contains("PASS   : TvOneScreenTest::fillsItsScreen()"), output.constData());
     }
 };
 
@@ -143,46 +186,6 @@ private slots:
 
         QCOMPARE(TFormMonitor2::RoundHalfEven(2.5), 2);
         QCOMPARE(TFormMonitor2::RoundHalfEven(3.5), 4);
-    }
-
-    // Wider than 4:3, the height sets the scale and the rows are centred; nothing overlaps
-    // and nothing is cut off. 5:4 keeps the width's scale.
-    void layoutOnAnyScreen_data() {
-        QTest::addColumn<QSize>("screen");
-        QTest::addColumn<double>("k");
-        QTest::newRow("16:9 TV") << QSize(1920, 1080) << 1080 / 280.5;
-        QTest::newRow("16:10") << QSize(1280, 800) << 800 / 280.5;
-        QTest::newRow("21:9") << QSize(2560, 1080) << 1080 / 280.5;
-        QTest::newRow("5:4") << QSize(1280, 1024) << 1280 / 374.0;
-    }
-    void layoutOnAnyScreen() {
-        REQUIRE_TWO_SCREENS();
-        QFETCH(QSize, screen);
-        QFETCH(double, k);
-        Tv t;
-        TFormMonitor2& tv = t.tv;
-        tv.FitTo(QRect(QPoint(0, 0), screen));
-        QCOMPARE(tv.ScaleFactor(), k);
-        const QRect row1 = tv.Digit4->geometry().united(tv.Digit9->geometry());
-        const QRect row2 = tv.Digit4a->geometry().united(tv.Digit9a->geometry());
-        QVERIFY(QRect(QPoint(0, 0), screen).contains(row1.united(row2)));
-        // The lane frame's own margins (4 left, 26 right of 374) are kept, scaled, and the
-        // frame is centred.
-        QVERIFY(qAbs((row1.left() - 4 * k) - (screen.width() - 1 - row1.right() - 26 * k)) <= 3);
-        QCOMPARE(row2.left(), row1.left());
-        QVERIFY(tv.PanelTitle->geometry().bottom() < tv.PanelLab1->y());
-        QVERIFY(tv.PanelLab1->geometry().bottom() < row1.top());
-        QVERIFY(row1.bottom() < tv.PanelLab2->y());
-        QVERIFY(tv.PanelLab2->geometry().bottom() < row2.top());
-        QVERIFY(tv.LabSec->geometry().left() > tv.Digit6->geometry().left());
-        QVERIFY(tv.LabSec2->y() > row2.top() && tv.LabSec2->y() < row2.bottom());
-        QCOMPARE(tv.PanelTitle->width(), screen.width());
-        QCOMPARE(tv.PanelLab2->width(), screen.width());
-        if (screen == QSize(1920, 1080)) {
-            // 374 k = 1440, so the rows start 240 pixels in.
-            QCOMPARE(tv.Digit4->geometry(), QRect(255, 166, 185, 342));
-            QCOMPARE(tv.Digit4a->y(), 1080 - 410);
-        }
     }
 
     void layoutFollowsTheLaneFramesAndResizes() {
@@ -265,6 +268,47 @@ private slots:
         QTRY_COMPARE(QApplication::activeWindow(), &t.tv);
     }
 
+    // Over the operator's screen every dialog stays above the spectators' window, and when the
+    // last one closes the window has the keys again. On the TV's own screen nothing changes.
+    void dialogsStayAboveOverTheOperatorsScreen() {
+        REQUIRE_TWO_SCREENS();
+        Tv t;
+        QWidget main;
+        main.show();
+        t.tv.Show();
+        QTRY_COMPARE(QApplication::activeWindow(), &t.tv);
+        TFDlgYesNo question(&main);
+        QFileDialog files(&main);
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Rennuhr"), QStringLiteral("?"),
+                        QMessageBox::Ok, &main);
+        const auto onTop = [](QWidget& dialog) {
+            return dialog.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
+        };
+        for (QDialog* dialog : std::initializer_list<QDialog*>{&question, &files, &box}) {
+            dialog->open();
+            QVERIFY(onTop(*dialog));
+            // Shown after the window that is kept on top, so it is the top one there.
+            QCOMPARE(QGuiApplication::topLevelAt(dialog->geometry().center()),
+                     dialog->windowHandle());
+        }
+        // A message over the settings: the window waits for the last one.
+        box.reject();
+        files.reject();
+        QTest::qWait(20);
+        QVERIFY(QApplication::activeWindow() != &t.tv);
+        question.reject();
+        QVERIFY(!onTop(question)); // reused later, maybe with the TV elsewhere
+        QTRY_COMPARE(QApplication::activeWindow(), &t.tv);
+        QTest::keyClick(&t.tv, Qt::Key_Escape);
+        QVERIFY(!t.tv.isVisible());
+
+        t.race.settings.Monitor = 1;
+        t.tv.Show();
+        box.open();
+        QVERIFY(!onTop(box));
+        box.reject();
+    }
+
     void doesNotKeepTheProgramAlive() {
         REQUIRE_TWO_SCREENS();
         Tv t;
@@ -275,6 +319,66 @@ private slots:
         QTimer::singleShot(0, &main, &QWidget::close);
         QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
         QCOMPARE(QApplication::exec(), 0);
+    }
+};
+
+class TvOneScreenTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Wider than 4:3 the height sets the scale and the rows are centred; 4:3 and 5:4 keep the
+    // width's scale. From top to bottom the bands follow each other inside the screen.
+    void fillsItsScreen() {
+        if (!qEnvironmentVariableIsSet(kOneScreenMarker)) QSKIP("runs in the one-screen children");
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        Tv t;
+        TFormMonitor2& tv = t.tv;
+        tv.Show();
+        QCOMPARE(tv.geometry(), screen);
+        const bool wide = screen.height() * 4 < screen.width() * 3;
+        const double k = wide ? screen.height() / 280.5 : screen.width() / 374.0;
+        QCOMPARE(tv.ScaleFactor(), k);
+
+        const QRect row1 = tv.Digit4->geometry().united(tv.Digit9->geometry());
+        const QRect row2 = tv.Digit4a->geometry().united(tv.Digit9a->geometry());
+        const QRect bands[] = {
+            tv.PanelTitle->geometry(),         tv.PanelLab1->geometry(),
+            tv.Extras[0].winFrame->geometry(), tv.Extras[0].resultBar->geometry(),
+            tv.PanelLab2->geometry(),          tv.Extras[1].winFrame->geometry(),
+            tv.Extras[1].resultBar->geometry()};
+        for (int i = 0; i < 7; ++i) {
+            QVERIFY2(tv.rect().contains(bands[i]), qPrintable(QString::number(i)));
+            if (i > 0)
+                QVERIFY2(bands[i - 1].bottom() < bands[i].top(), qPrintable(QString::number(i)));
+        }
+        QVERIFY(bands[2].contains(row1) && bands[5].contains(row2));
+        QVERIFY(tv.Extras[0].resultBar->height() > 0 && tv.Extras[1].resultBar->height() > 0);
+        QVERIFY(row1.contains(tv.LabSec->geometry().center()));
+        QVERIFY(row2.contains(tv.LabSec2->geometry().center()));
+        // The lane frame's own margins (4 left, 26 right of 374) are kept, scaled, and the
+        // frame is centred.
+        QVERIFY(qAbs((row1.left() - 4 * k) - (screen.width() - 1 - row1.right() - 26 * k)) <= 3);
+        QCOMPARE(row2.left(), row1.left());
+        QCOMPARE(tv.PanelTitle->width(), screen.width());
+        QCOMPARE(tv.PanelLab2->width(), screen.width());
+
+        // The longest result line with its badge fits beside the comma's lane.
+        tv.ShowResult(2, {"9,999", "99,999", "999,9", "99,999", false, true});
+        tv.Extras[1].resultBar->layout()->activate();
+        QVERIFY(tv.Extras[1].result->width() >= tv.Extras[1].result->sizeHint().width());
+        QVERIFY(tv.Extras[1].winBadge->geometry().right() < tv.Extras[1].result->geometry().left());
+
+        if (screen.size() == QSize(1024, 768)) { // the 4:3 layout, as designed
+            QCOMPARE(tv.Digit4->geometry(), QRect(11, 118, 131, 243));
+            QCOMPARE(tv.Digit4a->y(), 476);
+            QCOMPARE(tv.PanelLab1->geometry(), QRect(0, 57, 1024, 51));
+            QCOMPARE(tv.PanelLab2->y(), 415);
+            QCOMPARE(tv.LabSec2->geometry(), QRect(449, 550, 68, 221));
+        }
+        if (screen.size() == QSize(1920, 1080)) {
+            // 374 k = 1440, so the rows start 240 pixels in.
+            QCOMPARE(tv.Digit4->geometry(), QRect(255, 166, 185, 342));
+            QCOMPARE(tv.Digit4a->y(), 1080 - 410);
+        }
     }
 };
 
@@ -300,6 +404,101 @@ private slots:
         QCOMPARE(LowerRow(t.tv), QStringLiteral("000,000"));
         QVERIFY(!Bright(t.tv.Digit4a) && !Bright(t.tv.Digit5a));
         QCOMPARE(UpperRow(t.tv), QStringLiteral("012,345"));
+    }
+
+    // The rider's name from the protocol row of the start number, as the protocol changes.
+    void namesFollowTheProtocol() {
+        REQUIRE_TWO_SCREENS();
+        Tv t;
+        TProtocolModel protocol;
+        protocol.SetRows({TProtocolModel::DefaultHeaderTexts(),
+                          {"1", "Müller", "Hans"},
+                          {"2", " Schmidt-Wagenknecht ", "Anna-Lena Maximiliane Friederike"}});
+        const QLabel* name1 = t.tv.Extras[0].name;
+        const QLabel* name2 = t.tv.Extras[1].name;
+        QCOMPARE(name1->text(), QString());
+        t.tv.SetProtocol(&protocol);
+        QCOMPARE(name1->text(), QStringLiteral("Müller Hans"));
+        QCOMPARE(name2->text(),
+                 QStringLiteral("Schmidt-Wagenknecht Anna-Lena Maximiliane Friederike"));
+        protocol.SetCell(1, ColFirstName, QString());
+        QCOMPARE(name1->text(), QStringLiteral("Müller"));
+        t.lane1.editStartN1->setValue(3); // no row
+        QCOMPARE(name1->text(), QString());
+        protocol.NewRow(); // 3, without a name yet
+        QCOMPARE(name1->text(), QString());
+        protocol.SetCell(3, ColName, QStringLiteral("Neu"));
+        QCOMPARE(name1->text(), QStringLiteral("Neu"));
+        protocol.SetRows({TProtocolModel::DefaultHeaderTexts(), {"3", "Geladen", ""}});
+        QCOMPARE(name1->text(), QStringLiteral("Geladen"));
+        QCOMPARE(name2->text(), QString());
+        QCOMPARE(t.tv.LabStart1->text(), QStringLiteral(" Start-Nr.:3")); // as specified
+
+        // A long name is cut, the ready number keeps its place at the right edge.
+        protocol.SetCell(1, ColName, QString(200, u'X'));
+        t.lane1.editStartN1->setValue(3);
+        t.tv.Show();
+        t.tv.PanelLab1->layout()->activate();
+        QCOMPARE(t.tv.LabNext1->geometry().right(), t.tv.PanelLab1->width() - 1);
+        QVERIFY(name1->geometry().right() < t.tv.LabNext1->x());
+    }
+
+    // What a stopped lane shows: its results, the winner's mark, a false start; all gone at
+    // the reset.
+    void resultsWinnerAndFalseStart() {
+        REQUIRE_TWO_SCREENS();
+        Tv t;
+        const TFormMonitor2::LaneExtras& upper = t.tv.Extras[0];
+        const TFormMonitor2::LaneExtras& lower = t.tv.Extras[1];
+        const auto marked = [&t](const TFormMonitor2::LaneExtras& lane) {
+            return lane.winBadge->isVisibleTo(&t.tv) && lane.winFrame->isVisibleTo(&t.tv);
+        };
+        t.Start();
+        TRaceState& state = t.race.state;
+        // Lane 2 has its reaction and intermediate barriers, then stops first.
+        state.LaneTicks[2][1] = state.StartTicks + 412 * kMs;
+        state.LaneTicks[2][2] = state.StartTicks + 5123 * kMs;
+        state.LaneTicks[2][3] = state.StartTicks + 9000 * kMs;
+        state.FirstLane = 2;
+        t.At(10000);
+        t.lane2.StopLane();
+        const LaneResult result = ComputeLaneResult(t.race, 2, t.now);
+        QCOMPARE(lower.result->text(), QStringLiteral("Reaktion 0,412 s   Zwischen 5,123 s   ") +
+                                           result.speed + QStringLiteral(" km/h"));
+        QVERIFY(marked(lower));
+        QCOMPARE(upper.result->text(), QString()); // still running
+        QVERIFY(!marked(upper));
+        QCOMPARE(lower.winBadge->text(), QStringLiteral("SIEG"));
+        QCOMPARE(lower.winFrame->geometry().united(t.tv.Digit4a->geometry()),
+                 lower.winFrame->geometry());
+
+        // Lane 1 without barrier events: no reaction, no intermediate, no trap speed.
+        t.At(11000);
+        t.lane1.StopLane();
+        QCOMPARE(upper.result->text(), QString());
+        QVERIFY(!marked(upper));
+
+        // The false start, declared afterwards: red, never a winner.
+        state.FalseStartLane = 2;
+        state.FirstLane = 1;
+        t.lane2.StopLane();
+        QCOMPARE(lower.result->text(), QStringLiteral("FEHLSTART"));
+        QCOMPARE(lower.result->palette().color(QPalette::WindowText), QColor(Qt::red));
+        QVERIFY(!marked(lower));
+
+        // Unwired barriers show nothing even where a value was recorded; the mean speed shows.
+        t.race.settings.ColSpeed1 = t.race.settings.ColSpeed2 = t.race.settings.ColSpeed3 = false;
+        t.lane1.StopLane();
+        QCOMPARE(upper.result->text(), ComputeLaneResult(t.race, 1, t.now).speed + " km/h");
+        QVERIFY(marked(upper));
+        QCOMPARE(upper.result->palette().color(QPalette::WindowText), QColor(Qt::white));
+
+        t.lane1.ResetLane();
+        t.lane2.ResetLane();
+        for (const TFormMonitor2::LaneExtras* lane : {&upper, &lower}) {
+            QCOMPARE(lane->result->text(), QString());
+            QVERIFY(!marked(*lane));
+        }
     }
 
     void labelsAndTitle() {
@@ -328,5 +527,6 @@ private slots:
 RENNUHR_TEST(TvScreensLauncher);
 RENNUHR_TEST(TvLayoutTest);
 RENNUHR_TEST(TvContentTest);
+RENNUHR_TEST(TvOneScreenTest);
 
 #include "tst_monitor2.moc"

@@ -27,6 +27,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <memory>
 
@@ -137,18 +138,35 @@ private slots:
         QVERIFY(!w->FMonitor2->isVisible());
         w->eTitle->setText("Bergrennen");
         QCOMPARE(w->FMonitor2->PanelTitle->text(), QString("Bergrennen"));
+        w->SortGrid1->Protocol()->SetRows(
+            {TProtocolModel::DefaultHeaderTexts(), {"1", "Berg", "Eva"}});
+        QCOMPARE(w->FMonitor2->Extras[0].name->text(), QString("Berg Eva"));
         w->Sequence->mStart->trigger();
         now += 12345 * kMs;
         w->Sequence->mStop1->trigger();
         QCOMPARE(w->FMonitor2->Digit5->Value(), 1);
         QCOMPARE(w->FMonitor2->Digit9->Value(), 5);
+        QVERIFY(w->FMonitor2->Extras[0].winBadge->isVisibleTo(w->FMonitor2));
         QTest::keyClick(w.get(), Qt::Key_M, Qt::ControlModifier);
         QVERIFY(w->FMonitor2->isVisible());
         QVERIFY(!w->ImageTVEin->isHidden());
+
+        // The TV covers the only screen: the settings come above it, the keys return to it.
+        TCfgDialog* dialog = w->CfgDialog;
+        bool onTop = false;
+        QTimer::singleShot(0, dialog, [dialog, &onTop] {
+            onTop = dialog->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
+            dialog->CancelBtn->click();
+        });
+        QTest::keyClick(w->FMonitor2, Qt::Key_F2);
+        QVERIFY(onTop);
+        QTRY_COMPARE(QApplication::activeWindow(), w->FMonitor2);
+
         w->Sequence->mStop2->trigger();
         w->Sequence->mReset->trigger();
         QCOMPARE(w->FMonitor2->LabStart1->text(), QString(" Start-Nr.:3"));
         QCOMPARE(w->FMonitor2->LabNext2->text(), QString("Bereit: 6 "));
+        QVERIFY(!w->FMonitor2->Extras[0].winBadge->isVisibleTo(w->FMonitor2));
         w->Modus1->trigger();
         QVERIFY(!w->FMonitor2->isVisible());
         QVERIFY(w->ImageTVEin->isHidden());
