@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QImage>
+#include <QPaintEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -11,11 +12,15 @@
 
 namespace {
 
-// Counts the paint events a widget receives.
+// Counts the paint events a widget receives and keeps what they covered.
 struct PaintCounter : QObject {
     int paints = 0;
+    QRegion painted;
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++paints;
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            painted += static_cast<QPaintEvent*>(event)->region();
+        }
         return false;
     }
 };
@@ -168,6 +173,20 @@ private slots:
         QCOMPARE(paintsAfter([&] { d.SetColorOn(Qt::red); }), 1);
         QCOMPARE(paintsAfter([&] { d.SetThickness(5); }), 1); // always repaints
         QCOMPARE(paintsAfter([&] { d.SetSeparation(1); }), 1);
+
+        // A new value repaints the segments that change, and only those.
+        const auto segments = TDigit::Segments(48, 89, 5, 1);
+        for (const auto [from, to] : {std::pair(8, 9), std::pair(1, 7), std::pair(0, 8),
+                                      std::pair(3, 4), std::pair(7, 0)}) {
+            d.SetValue(from);
+            QCoreApplication::processEvents();
+            counter.painted = QRegion();
+            QCOMPARE(paintsAfter([&] { d.SetValue(to); }), 1);
+            const int changed = TDigit::MaskOf(from) ^ TDigit::MaskOf(to);
+            for (int bit = 0; bit < 7; ++bit)
+                QCOMPARE(counter.painted.contains(segments[bit].boundingRect().center()),
+                         bool(changed & (1 << bit)));
+        }
     }
 
     void equalValueKeepsADirectMask() {
