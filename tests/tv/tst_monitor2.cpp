@@ -385,6 +385,37 @@ private slots:
 class TvContentTest : public QObject {
     Q_OBJECT
 private slots:
+    // While the clocks run, only their digits are drawn again.
+    void ticksRepaintOnlyTheDigits() {
+        REQUIRE_TWO_SCREENS();
+        Tv t;
+        t.tv.Show();
+        QVERIFY(QTest::qWaitForWindowExposed(&t.tv));
+        struct Counter : QObject {
+            QHash<QObject*, int> paints;
+            bool eventFilter(QObject* watched, QEvent* event) override {
+                if (event->type() == QEvent::Paint) ++paints[watched];
+                return false;
+            }
+        } counter;
+        const QList<QWidget*> still = {
+            t.tv.PanelTitle,     t.tv.PanelLab1,           t.tv.LabStart1, t.tv.LabNext2,
+            t.tv.Extras[0].name, t.tv.Extras[1].resultBar, t.tv.Digit4,    t.tv.Digit5a};
+        for (QWidget* widget : still + QList<QWidget*>{t.tv.Digit9, t.tv.Digit9a})
+            widget->installEventFilter(&counter);
+        t.Start();
+        for (int ms = 7; ms < 900; ms += 13) {
+            t.At(ms);
+            t.lane1.ClockTimer();
+            t.lane2.ClockTimer();
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(counter.paints.value(t.tv.Digit9) > 50);
+        QVERIFY(counter.paints.value(t.tv.Digit9a) > 50);
+        for (QWidget* widget : still)
+            QVERIFY2(counter.paints.value(widget) == 0, widget->metaObject()->className());
+    }
+
     void clockThatRanWhileHiddenShowsTheCurrentTime() {
         REQUIRE_TWO_SCREENS();
         Tv t;
