@@ -7,6 +7,8 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // Lets the desktop match the window to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.tempiqo.Rennuhr"));
     // Without a desktop theme the toolbar icons come from Adwaita.
     QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
     QuitOnTermination();
