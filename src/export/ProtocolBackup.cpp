@@ -13,8 +13,8 @@
 #include <chrono>
 
 ProtocolBackup::ProtocolBackup(RowsSource source, TBackgroundWriter* writer, QObject* parent)
-    : ProtocolBackup(Location{ProgramFolder(), ProgramTitle(), UserDataFolder()}, std::move(source),
-                     writer, parent) {}
+    : ProtocolBackup(Location{ProgramWriteFolder(), ProgramTitle(), UserDataFolder()},
+                     std::move(source), writer, parent) {}
 
 ProtocolBackup::ProtocolBackup(Location location, RowsSource source, TBackgroundWriter* writer,
                                QObject* parent)

@@ -41,6 +41,10 @@ QString ProgramFile(const QString& name) {
     return QFileInfo::exists(installed) ? installed : beside;
 }
 
+QString ProgramWriteFolder() {
+    return QFileInfo(InstalledFilesFolder()).isDir() ? QString() : ProgramFolder();
+}
+
 QString WritableFolder(const QString& programFolder, const QString& dataFolder) {
     if (FolderIsWritable(programFolder)) return programFolder;
     if (!dataFolder.isEmpty()) QDir().mkpath(dataFolder);

@@ -15,6 +15,9 @@ QString InstalledFilesFolder();
 // copy. When neither exists, the path beside the executable.
 QString ProgramFile(const QString& name);
 
+// The program's own folder as a place to write in: none when the program is installed, as a
+// system folder is no place for a backup even where root could write it.
+QString ProgramWriteFolder();
 // Folder for the files the program writes (backup, journal): the program folder while it can be
 // written, else the data folder, which is created when missing.
 QString WritableFolder(const QString& programFolder, const QString& dataFolder);

@@ -1,14 +1,17 @@
 #include "TestMain.h"
 
+#include "export/ProtocolBackup.h"
 #include "help/SPHTMLHelp.h"
 #include "protocol/SortGrid.h"
 #include "race/LaneTimer.h"
 #include "ui/MainWindow.h"
 #include "ui/Program.h"
+#include "ui/ProtocolFiles.h"
 #include "widgets/Digit.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QImage>
 #include <QLabel>
@@ -93,6 +96,9 @@ private slots:
         QCOMPARE(window.race.state.StartSoundFile, ProgramFolder() + "/start.wav");
         QCOMPARE(window.race.state.StopSoundFile, installed + "/stopp.wav");
         QCOMPARE(SPHTMLHelp::ApplicationHelpFile(), installed + "/" + help);
+        // Installed, it writes to the user's data folder even where it could write beside
+        // itself, as root can.
+        QCOMPARE(QFileInfo(window.Files->Backup->FilePath()).path(), UserDataFolder());
     }
 
     void commaIsASerifBoldFace() {
