@@ -95,6 +95,7 @@ void TBarrierInputs::LaneBarrierEdges(bool lane1, bool lane2, qint64 ticks) {
 }
 
 void TBarrierInputs::bImit1Click(int tag, quint32 status) {
+    TRaceSequence::TSourceScope scope(sequence_, TCommandSource::Imitation);
     // Stamped at the click: the imitation is as exact as the operator's finger.
     TComLineEvent event;
     event.ticks = race_.HighResTimer1.NowTicks();

@@ -8,6 +8,7 @@
 #include "SignalPlayer.h"
 #include "TitlePicture.h"
 #include "export/BackgroundWriter.h"
+#include "export/Journal.h"
 #include "export/ProtocolBackup.h"
 #include "help/SPHTMLHelp.h"
 #include "protocol/SortGrid.h"
@@ -37,6 +38,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -172,6 +174,7 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
 
     FileWriter = new TBackgroundWriter(this);
     Files = new TProtocolFiles(*SortGrid1, *eTitle, race.settings, *this, *FileWriter);
+    CreateJournal();
     connect(Sequence, &TRaceSequence::LaneStopped, Files->Backup, &ProtocolBackup::WriteNow);
     connect(Sequence, &TRaceSequence::HeatFinished, Files->Backup, &ProtocolBackup::WriteNow);
     connect(SortGrid1, &TSortGrid::ContentChanged, Files->Backup, &ProtocolBackup::ProtocolChanged);
@@ -225,7 +228,105 @@ TFormMain::~TFormMain() {
     Files->Backup->Flush();
     StoreSettings();
     ComPort->Close();
+    Journal->Sync();
+    Journal->Flush();
     delete FMonitor2;
+}
+
+void TFormMain::CreateJournal() {
+    // The journal lies beside the backup, wherever the backup found room.
+    Journal = new TJournal(
+        *FileWriter, race.HighResTimer1,
+        [this] { return QFileInfo(Files->Backup->FilePath()).absolutePath(); }, ProgramTitle(),
+        this);
+    connect(Journal, &TJournal::WriteFailed, Files, &TProtocolFiles::Notice);
+    connect(ComPort, &TComPort::OnLineEvent, this,
+            [this](TComPort* sender) { Journal->LineEvent(sender->LastEvent()); });
+    auto portName = [this] {
+        return ComPortDisplayName(ComPort->Port(), ComPort->Condition().product);
+    };
+    connect(ComPort, &TComPort::OnOpen, this, [this, portName] {
+        const int latency = ComPort->Condition().latencyMs;
+        Journal->Port(QStringLiteral("geöffnet"),
+                      portName() + (latency >= 0 ? QStringLiteral("; Latenz %1 ms").arg(latency)
+                                                 : QString()));
+    });
+    connect(ComPort, &TComPort::OnClose, this,
+            [this, portName] { Journal->Port(QStringLiteral("geschlossen"), portName()); });
+    connect(ComPort, &TComPort::OnConditionChanged, this, [this, portName] {
+        const TPortCondition& now = ComPort->Condition();
+        if (now.lost && !journaledCondition_.lost)
+            Journal->Port(QStringLiteral("getrennt"), portName());
+        if (now.polled && !journaledCondition_.polled)
+            Journal->Port(QStringLiteral("fragt ab"),
+                          QStringLiteral("Der Treiber kann nicht auf Änderungen warten"));
+        journaledCondition_ = now;
+    });
+
+    connect(Sequence, &TRaceSequence::CommandGiven, this,
+            [this](TRaceCommand command, int lane, TCommandSource source, qint64 ticks) {
+                QString numbers;
+                if (command == TRaceCommand::Start)
+                    numbers = FrameT1->editStartN1->text() + u'/' + FrameT2->editStartN1->text();
+                else if (lane)
+                    numbers = (lane == 1 ? FrameT1 : FrameT2)->editStartN1->text();
+                Journal->Command(RaceCommandName(command), CommandSourceName(source), lane, numbers,
+                                 ticks);
+                if (command == TRaceCommand::Start) Journal->SetHeatRunning(true);
+                if (command == TRaceCommand::Reset) {
+                    Journal->SetHeatRunning(false);
+                    Journal->Sync();
+                }
+            });
+    connect(Sequence, &TRaceSequence::HeatFinished, this, [this] {
+        Journal->SetHeatRunning(false);
+        Journal->Sync();
+    });
+    for (TFrame1* frame : {FrameT1, FrameT2})
+        connect(frame, &TFrame1::ResultShown, this, [this, frame](const LaneResult& result) {
+            const QString number = frame->editStartN1->text();
+            const TProtocolModel* protocol = SortGrid1->Protocol();
+            const int row = protocol->FindStartRow(number);
+            QStringList cells;
+            if (row)
+                for (int column = kFirstResultColumn; column < kProtocolColumns; ++column)
+                    cells << protocol->Cell(row, column);
+            else
+                cells = {result.reaction, result.intermediate, result.speed, result.finalTime,
+                         QString()};
+            Journal->Result(frame->Tag(), number, frame->StopTicks(), cells);
+        });
+
+    // Protocol commands, each after it ran.
+    connect(mJoker, &QAction::triggered, this,
+            [this] { JournalProtocolCommand(QStringLiteral("JOKER"), TCommandSource::Key, true); });
+    connect(SortGrid1->Joker1, &QAction::triggered, this, [this] {
+        JournalProtocolCommand(QStringLiteral("JOKER"), TCommandSource::Menu, true);
+    });
+    connect(SortGrid1->Rezultentfernen1, &QAction::triggered, this, [this] {
+        JournalProtocolCommand(QStringLiteral("ERGEBNISSE ENTFERNEN"), TCommandSource::Menu, false);
+    });
+    connect(sbNextKrug, &QToolButton::clicked, this, [this] {
+        JournalProtocolCommand(QStringLiteral("FOLGENDES RENNEN"), TCommandSource::Button, false);
+    });
+    connect(Files, &TProtocolFiles::Loaded, this, [this](ProtocolFileKind, const QString& file) {
+        JournalProtocolCommand(QStringLiteral("LADEN"), TCommandSource::Button, false, file);
+    });
+}
+
+void TFormMain::JournalProtocolCommand(const QString& name, TCommandSource source, bool row,
+                                       const QString& text) {
+    QString number;
+    QStringList cells;
+    if (row) {
+        const TProtocolModel* protocol = SortGrid1->Protocol();
+        const int current = SortGrid1->CurrentRow();
+        number = protocol->Cell(current, ColStartNr);
+        for (int column = kFirstResultColumn; column < kProtocolColumns; ++column)
+            cells << protocol->Cell(current, column);
+    }
+    Journal->Command(name, CommandSourceName(source), 0, number, race.HighResTimer1.NowTicks(),
+                     cells, text);
 }
 
 void TFormMain::HelpClick() {
@@ -610,7 +711,11 @@ void TFormMain::StartUp() {
     ShowDate(QDateTime::currentDateTime());
     OpenPort(race.settings.Port);
     SortGrid1->ApplyClassMode(race.settings.Klass);
-    Files->LoadBackup();
+    if (Files->LoadBackup())
+        JournalProtocolCommand(QStringLiteral("LADEN"), TCommandSource::Startup, false,
+                               Files->Backup->FilePath());
+    // Only now is the backup's folder settled, which is the journal's.
+    Journal->Open();
     UpdateProtocolCommands();
     SortGrid1->SelectRow(SortGrid1->CurrentRow());
 }
@@ -640,10 +745,12 @@ void TFormMain::sbCLSClick() {
     if (!FDlgYesNo->Ask(QStringLiteral("Zeitenprotokoll  löschen?"))) return;
     SortGrid1->ClearProtocol();
     UpdateProtocolCommands();
+    JournalProtocolCommand(QStringLiteral("LÖSCHEN"), TCommandSource::Button, false);
 }
 
 void TFormMain::bAVARIAClick() {
     SortGrid1->MarkRowCrashed();
+    JournalProtocolCommand(QStringLiteral("GESTÜRZT"), TCommandSource::Key, true);
 }
 
 void TFormMain::est1Click() {

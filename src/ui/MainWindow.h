@@ -1,6 +1,7 @@
 #pragma once
 
 #include "race/Race.h"
+#include "race/RaceCommand.h"
 #include "serial/ComPort.h"
 
 #include <QDateTime>
@@ -17,6 +18,7 @@ class QPushButton;
 class QToolButton;
 class TBackgroundWriter;
 class TBarrierInputs;
+class TJournal;
 class TLed;
 class TCfgDialog;
 class TFDlgYesNo;
@@ -88,8 +90,10 @@ public:
     TPortScan PortScan;
     // What the operator must know about the barrier port: shown, never asked.
     QLabel* LabPortNotice;
-    // Writes the backup away from this thread.
+    // Writes the backup and the journal away from this thread.
     TBackgroundWriter* FileWriter;
+    // The race day's raw events, commands and results, beside the backup.
+    TJournal* Journal;
     TFDlgYesNo* FDlgYesNo;
     TFormMonitor2* FMonitor2;
     TProtocolFiles* Files;
@@ -143,7 +147,13 @@ private:
     void CreateHiddenMenu();
     void CreateImitationPanel();
     void CreatePort(TSerialDeviceFactory devices);
+    void CreateJournal();
     void StartUp();
+    // A command on the protocol into the journal, after it ran; with the current row's
+    // results for a command on one row.
+    void JournalProtocolCommand(const QString& name, TCommandSource source, bool row,
+                                const QString& text = {});
 
     SignalPlayer* player_;
+    TPortCondition journaledCondition_;
 };
