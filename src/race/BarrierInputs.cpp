@@ -76,7 +76,10 @@ void TBarrierInputs::LaneBarrierEdges(bool lane1, bool lane2, qint64 ticks) {
     for (int lane = 1; lane <= 2; ++lane) {
         if (!(lane == 1 ? lane1 : lane2)) continue;
         QTimer* lockOut = lane == 1 ? sequence_.TimerGesperrtStop1 : sequence_.TimerGesperrtStop2;
-        if (lockOut->isActive()) continue;
+        if (lockOut->isActive()) {
+            emit LockOutPulse(lane, ticks);
+            continue;
+        }
         if (sequence_.ArmFlag(lane)) {
             const int n = ++state.LaneEventCount[lane];
             // Only four slots per lane: later events (after a re-arm by hand) are counted only.

@@ -40,6 +40,10 @@ public:
 
     TLed* Led(int index) const { return leds_[index]; }
 
+signals:
+    // A pulse on a lane during its lock-out after the stop; it counts for nothing.
+    void LockOutPulse(int lane, qint64 ticks);
+
 private:
     Race& race_;
     TRaceSequence& sequence_;

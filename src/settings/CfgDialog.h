@@ -89,6 +89,8 @@ public:
     QComboBox* cbMonitor;
     QCheckBox* cbKlass;
     QCheckBox* cbManyStart;
+    QLabel* LabMinTime;
+    TSpinFloatEdit* seMinTime;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
     QTimer* TimerBlink;

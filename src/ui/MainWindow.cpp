@@ -14,6 +14,7 @@
 #include "protocol/SortGrid.h"
 #include "race/BarrierInputs.h"
 #include "race/LaneTimer.h"
+#include "race/Plausibility.h"
 #include "race/RaceSequence.h"
 #include "serial/PortNotice.h"
 #include "settings/CfgDialog.h"
@@ -297,6 +298,10 @@ void TFormMain::CreateJournal() {
             Journal->Result(frame->Tag(), number, frame->StopTicks(), cells);
         });
 
+    Plausibility = new TPlausibility(race, *Sequence, *Barriers, FrameT1, FrameT2, this);
+    connect(Plausibility, &TPlausibility::Warned, this, &TFormMain::LaneWarned);
+    connect(Plausibility, &TPlausibility::Cleared, this, &TFormMain::ShowWarnings);
+
     // Protocol commands, each after it ran.
     connect(mJoker, &QAction::triggered, this,
             [this] { JournalProtocolCommand(QStringLiteral("JOKER"), TCommandSource::Key, true); });
@@ -327,6 +332,24 @@ void TFormMain::JournalProtocolCommand(const QString& name, TCommandSource sourc
     }
     Journal->Command(name, CommandSourceName(source), 0, number, race.HighResTimer1.NowTicks(),
                      cells, text);
+}
+
+void TFormMain::LaneWarned(int lane, const QString& startNumber,
+                           const TPlausibilityWarning& warning, qint64 ticks) {
+    TProtocolModel* protocol = SortGrid1->Protocol();
+    protocol->AddMark(protocol->FindStartRow(startNumber), warning.text);
+    Journal->Warning(lane, startNumber, ticks, warning.rule, warning.text);
+    ShowWarnings();
+}
+
+void TFormMain::ShowWarnings() {
+    QStringList lines;
+    for (int lane = 1; lane <= 2; ++lane)
+        if (const QStringList reasons = Plausibility->Reasons(lane); !reasons.isEmpty())
+            lines << QStringLiteral("Bahn %1: ").arg(lane) + reasons.join(QStringLiteral("; "));
+    LabWarnings->setText(lines.join(u'\n'));
+    LabWarnings->setToolTip(LabWarnings->text());
+    LabWarnings->setVisible(!lines.isEmpty());
 }
 
 void TFormMain::HelpClick() {
@@ -597,6 +620,17 @@ void TFormMain::CreateRaceArea() {
     ImageTVAus->hide();
     ImageTVEin->hide();
 
+    // Between the reset and the second lane's buttons: what the last lane stop looked like.
+    LabWarnings = new QLabel(PanelLeft);
+    LabWarnings->setGeometry(400, 195, 300, 52);
+    LabWarnings->setWordWrap(true);
+    LabWarnings->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    LabWarnings->setFont(ArialFont(10, true));
+    LabWarnings->setMargin(2);
+    LabWarnings->setStyleSheet(QStringLiteral(
+        "QLabel { background: #FFF2B0; color: #900000; border: 1px solid #C08000; }"));
+    LabWarnings->hide();
+
     PanelImit = new QWidget(PanelLeft);
     PanelImit->setGeometry(704, 36, 85, 257);
     PanelImit->setToolTip(QStringLiteral("Lichtschranken Imitation"));
@@ -773,6 +807,7 @@ void TFormMain::resizeEvent(QResizeEvent* event) {
                                                                     : 354)),
                      button->y());
     PanelImit->move(w - (kDesignWidth - 704), PanelImit->y());
+    LabWarnings->resize(PanelImit->x() - 4 - LabWarnings->x(), LabWarnings->height());
     const int top = kTopBarHeight + kRaceAreaHeight;
     SortGrid1->setGeometry(0, top, w, height() - top);
     FormResize();

@@ -19,6 +19,8 @@ class QToolButton;
 class TBackgroundWriter;
 class TBarrierInputs;
 class TJournal;
+class TPlausibility;
+struct TPlausibilityWarning;
 class TLed;
 class TCfgDialog;
 class TFDlgYesNo;
@@ -94,6 +96,9 @@ public:
     TBackgroundWriter* FileWriter;
     // The race day's raw events, commands and results, beside the backup.
     TJournal* Journal;
+    // Checks each lane's result; what it finds is shown here until the reset.
+    TPlausibility* Plausibility;
+    QLabel* LabWarnings;
     TFDlgYesNo* FDlgYesNo;
     TFormMonitor2* FMonitor2;
     TProtocolFiles* Files;
@@ -153,6 +158,9 @@ private:
     // results for a command on one row.
     void JournalProtocolCommand(const QString& name, TCommandSource source, bool row,
                                 const QString& text = {});
+    void LaneWarned(int lane, const QString& startNumber, const TPlausibilityWarning& warning,
+                    qint64 ticks);
+    void ShowWarnings();
 
     SignalPlayer* player_;
     TPortCondition journaledCondition_;
