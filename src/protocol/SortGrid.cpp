@@ -146,6 +146,9 @@ TSortGrid::TSortGrid(QWidget* parent)
     mPlatz->setVisible(false);
     Rezultentfernen1 = PopupMenuProtokol->addAction(QStringLiteral("Rezult entfernen"), this,
                                                     &TSortGrid::RemoveResults);
+    PopupMenuProtokol->addSeparator();
+    Journal1 = PopupMenuProtokol->addAction(QStringLiteral("Rennjournal        (F3)"), this,
+                                            &TSortGrid::JournalRequested);
 
     connect(model_, &QAbstractItemModel::dataChanged, this, &TSortGrid::ContentChanged);
     connect(model_, &QAbstractItemModel::headerDataChanged, this, &TSortGrid::ContentChanged);

@@ -2,6 +2,7 @@
 
 #include "Artwork.h"
 #include "DlgYesNo.h"
+#include "JournalViewer.h"
 #include "Monitor2.h"
 #include "Program.h"
 #include "ProtocolFiles.h"
@@ -317,6 +318,8 @@ void TFormMain::CreateJournal() {
     connect(Files, &TProtocolFiles::Loaded, this, [this](ProtocolFileKind, const QString& file) {
         JournalProtocolCommand(QStringLiteral("LADEN"), TCommandSource::Button, false, file);
     });
+    connect(SortGrid1, &TSortGrid::JournalRequested, this, &TFormMain::ShowJournal);
+    connect(mJournal, &QAction::triggered, this, &TFormMain::ShowJournal);
 }
 
 void TFormMain::JournalProtocolCommand(const QString& name, TCommandSource source, bool row,
@@ -350,6 +353,14 @@ void TFormMain::ShowWarnings() {
     LabWarnings->setText(lines.join(u'\n'));
     LabWarnings->setToolTip(LabWarnings->text());
     LabWarnings->setVisible(!lines.isEmpty());
+}
+
+void TFormMain::ShowJournal() {
+    if (!JournalViewer) JournalViewer = new TJournalViewer(*Journal, ProgramTitle(), this);
+    JournalViewer->Refresh();
+    JournalViewer->show();
+    JournalViewer->raise();
+    JournalViewer->activateWindow();
 }
 
 void TFormMain::HelpClick() {
@@ -696,11 +707,13 @@ void TFormMain::CreateHiddenMenu() {
     mJoker = entry(QStringLiteral("Jocker"), Qt::CTRL | Qt::Key_J);
     // Consumes Alt+F4 without an action: the window closes by its close button only.
     Beenden1 = entry(QStringLiteral("&Beenden"), Qt::ALT | Qt::Key_F4);
+    mJournal = entry(QStringLiteral("Rennjournal"), Qt::Key_F3);
 
     HideMenu->addActions({Sequence->mStart, Sequence->mFehlstart1, Sequence->mFehlstart2,
                           Sequence->mStop1, Sequence->mStop2, Sequence->mReset, mAvaria, Modus1,
                           Hilfe1, mHilfe, EinstellunGen1, est1, Zeileentfernen1, Neu1, mJoker,
                           Sequence->LockLS1, Sequence->LockLS2, Sequence->LockLS3, Beenden1});
+    HideMenu->insertAction(Beenden1, mJournal);
     addActions(HideMenu->actions());
 
     connect(mAvaria, &QAction::triggered, this, &TFormMain::bAVARIAClick);

@@ -19,6 +19,7 @@ class QToolButton;
 class TBackgroundWriter;
 class TBarrierInputs;
 class TJournal;
+class TJournalViewer;
 class TPlausibility;
 struct TPlausibilityWarning;
 class TLed;
@@ -96,6 +97,7 @@ public:
     TBackgroundWriter* FileWriter;
     // The race day's raw events, commands and results, beside the backup.
     TJournal* Journal;
+    TJournalViewer* JournalViewer = nullptr;
     // Checks each lane's result; what it finds is shown here until the reset.
     TPlausibility* Plausibility;
     QLabel* LabWarnings;
@@ -116,6 +118,7 @@ public:
     QAction* Zeileentfernen1;
     QAction* Neu1;
     QAction* mJoker;
+    QAction* mJournal;
     QAction* Beenden1;
 
     // Closes the barrier port and opens port n (0: none); a failure leaves manual mode.
@@ -131,6 +134,7 @@ public:
     void est1Click();
     void HelpClick();
     void bCFGClick();
+    void ShowJournal();
     // Stored settings into the window: bounds, title, port, lock-out time.
     void ApplyStoredSettings();
     // The window's bounds and title, and the race settings, into the store; false when they
