@@ -47,6 +47,12 @@ void TBarrierInputs::ComPortStart(const TComLineEvent& event) {
     if (was != is ? active : !active) StartContactEdge(event.ticks);
 }
 
+void TBarrierInputs::FollowLevels(const TComLineEvent& event) {
+    constexpr quint32 followed = kModemCTS | kLaneLines;
+    TRaceState& state = race_.state;
+    state.PrevModemStatus = (state.PrevModemStatus & ~followed) | (event.status & followed);
+}
+
 void TBarrierInputs::StartContactEdge(qint64 ticks) {
     if (sequence_.TimerGesperrtStart->isActive() || !sequence_.ArmFlag(TRaceSequence::StartGroup))
         return;

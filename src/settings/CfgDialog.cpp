@@ -208,6 +208,15 @@ void TCfgDialog::CreateControls(const TPortScan& ports) {
     PlaceBefore(LabMinTime, seMinTime->x(), seMinTime->y());
     auto* minTimeUnit = Label(QStringLiteral("Sek."), this);
     PlaceAfter(minTimeUnit, seMinTime);
+    bLineTest = new QPushButton(QStringLiteral("Lichtschranken testen..."), this);
+    bLineTest->setGeometry(kClientWidth - 8 - 170, 245, 170, 23);
+    bLineTest->setToolTip(
+        QStringLiteral("Pegel, Flanken und Strecke abgehen, vor dem ersten Lauf"));
+    connect(bLineTest, &QPushButton::clicked, this, [this] {
+        if (actions_.OpenLineTest)
+            actions_.OpenLineTest(
+                {cbLsStart->isChecked(), cbLsCentr->isChecked(), cbLsFinal->isChecked()});
+    });
 
     LabPortNotice = new QLabel(this);
     LabPortNotice->setWordWrap(true);
@@ -231,7 +240,7 @@ void TCfgDialog::CreateControls(const TPortScan& ports) {
 
     for (QWidget* control :
          std::initializer_list<QWidget*>{LabMonitor, cbMonitor, cbKlass, cbManyStart, LabMinTime,
-                                         seMinTime, minTimeUnit, OKBtn, CancelBtn})
+                                         seMinTime, minTimeUnit, bLineTest, OKBtn, CancelBtn})
         belowNotice_.append({control, control->y()});
 
     connect(cbPort, &QComboBox::currentIndexChanged, this, [this] {

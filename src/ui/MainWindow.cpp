@@ -20,6 +20,7 @@
 #include "serial/PortNotice.h"
 #include "settings/CfgDialog.h"
 #include "settings/ClassList.h"
+#include "settings/LineTestDialog.h"
 #include "settings/SettingsStore.h"
 #include "widgets/Fonts.h"
 #include "widgets/Led.h"
@@ -213,6 +214,7 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     actions.PortNotice = [this](int port) { return PortNotice(port); };
     actions.ShowBarrierLamps = [this] { Barriers->ShowBarrierLamps(); };
     actions.FormResize = [this] { FormResize(); };
+    actions.OpenLineTest = [this](const TBarrierLayout& barriers) { OpenLineTest(barriers); };
     CfgDialog->SetActions(actions);
     connect(bCFG, &QToolButton::clicked, this, &TFormMain::bCFGClick);
     connect(EinstellunGen1, &QAction::triggered, this, &TFormMain::bCFGClick);
@@ -363,6 +365,24 @@ void TFormMain::ShowJournal() {
     JournalViewer->activateWindow();
 }
 
+void TFormMain::OpenLineTest(const TBarrierLayout& barriers) {
+    if (LineTest) {
+        LineTest->raise();
+        return;
+    }
+    // Over the settings when it comes from there; the lines start and stop nothing meanwhile.
+    QWidget* over = CfgDialog && CfgDialog->isVisible() ? static_cast<QWidget*>(CfgDialog)
+                                                        : static_cast<QWidget*>(this);
+    LineTest = new TLineTestDialog(*ComPort, race.HighResTimer1, barriers, over);
+    Journal->Port(QStringLiteral("Leitungstest an"), QString());
+    connect(LineTest, &QDialog::finished, this, [this] {
+        LineTest->deleteLater();
+        LineTest = nullptr;
+        Journal->Port(QStringLiteral("Leitungstest aus"), QString());
+    });
+    LineTest->open();
+}
+
 void TFormMain::HelpClick() {
     SPHTMLHelp::ShowContents(this);
 }
@@ -447,12 +467,17 @@ void TFormMain::CreatePort(TSerialDeviceFactory devices) {
     ComPort->SetWriteBufSize(64);
     ComPort->SetReadBufSize(64);
     // The instant and the levels were read by the port's wait thread when the line changed.
-    connect(ComPort, &TComPort::OnCTS, this,
-            [this](TComPort* sender) { Barriers->ComPortStart(sender->LastEvent()); });
-    connect(ComPort, &TComPort::OnDSR, this,
-            [this](TComPort* sender) { Barriers->ComPortStop(sender->LastEvent(), kModemDSR); });
-    connect(ComPort, &TComPort::OnRLSD, this,
-            [this](TComPort* sender) { Barriers->ComPortStop(sender->LastEvent(), kModemRLSD); });
+    // During the line test only the levels are followed.
+    connect(ComPort, &TComPort::OnCTS, this, [this](TComPort* sender) {
+        LineTest ? Barriers->FollowLevels(sender->LastEvent())
+                 : Barriers->ComPortStart(sender->LastEvent());
+    });
+    for (const quint32 line : {kModemDSR, kModemRLSD})
+        connect(ComPort, line == kModemDSR ? &TComPort::OnDSR : &TComPort::OnRLSD, this,
+                [this, line](TComPort* sender) {
+                    LineTest ? Barriers->FollowLevels(sender->LastEvent())
+                             : Barriers->ComPortStop(sender->LastEvent(), line);
+                });
     connect(ComPort, &TComPort::OnOpen, this,
             [this](TComPort* sender) { Barriers->ComPortOpen(sender->OpenStatus()); });
     connect(ComPort, &TComPort::OnClose, Barriers, &TBarrierInputs::ComPortClose);

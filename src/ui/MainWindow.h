@@ -20,7 +20,9 @@ class TBackgroundWriter;
 class TBarrierInputs;
 class TJournal;
 class TJournalViewer;
+class TLineTestDialog;
 class TPlausibility;
+struct TBarrierLayout;
 struct TPlausibilityWarning;
 class TLed;
 class TCfgDialog;
@@ -101,6 +103,8 @@ public:
     // Checks each lane's result; what it finds is shown here until the reset.
     TPlausibility* Plausibility;
     QLabel* LabWarnings;
+    // Open while the operator tests the lines: their events then start and stop nothing.
+    TLineTestDialog* LineTest = nullptr;
     TFDlgYesNo* FDlgYesNo;
     TFormMonitor2* FMonitor2;
     TProtocolFiles* Files;
@@ -135,6 +139,8 @@ public:
     void HelpClick();
     void bCFGClick();
     void ShowJournal();
+    // The line test for the barriers given, on the port that is open.
+    void OpenLineTest(const TBarrierLayout& barriers);
     // Stored settings into the window: bounds, title, port, lock-out time.
     void ApplyStoredSettings();
     // The window's bounds and title, and the race settings, into the store; false when they
