@@ -3,6 +3,7 @@
 #include "ProtocolText.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -14,13 +15,23 @@
 
 // Writes files on a thread of its own, so that a slow disk never holds up the user-interface
 // thread during a heat. The bytes are made by the caller; the files are written one at a
-// time, in the order given. A file given again before its write has begun is written once,
-// with the newest bytes.
+// time, in the order given. A file is either written whole or appended to. A whole file given
+// again before its write has begun is written once, with the newest bytes; appends to a file
+// that wait together are written together, in order.
 class TBackgroundWriter : public QObject {
     Q_OBJECT
 public:
     // Writes one file as a whole; runs on the writer's thread.
     using Sink = std::function<FileWriteResult(const QString& fileName, const QByteArray& bytes)>;
+    // Adds bytes to the end of a file, header first when the file is new or empty, and syncs
+    // it to the disk when asked; written gets how many of bytes reached the file. Runs on the
+    // writer's thread.
+    using AppendSink =
+        std::function<FileWriteResult(const QString& fileName, const QByteArray& bytes,
+                                      const QByteArray& header, bool sync, qsizetype& written)>;
+
+    // Appends that could not be written are kept for the next append to the file, up to this.
+    static constexpr qsizetype kMaxHeldBackBytes = 8 * 1024 * 1024;
 
     explicit TBackgroundWriter(QObject* parent = nullptr);
     // Writes what is queued before it returns.
@@ -29,8 +40,12 @@ public:
     // Replaces the file writer (the default replaces each file atomically and syncs it); for
     // tests and benchmarks that need a slow disk. Set it before the first Submit.
     void SetSink(Sink sink);
+    void SetAppendSink(AppendSink sink);
 
     void Submit(const QString& fileName, QByteArray bytes);
+    // Never rewrites what the file holds. Empty bytes with sync only bring what was appended
+    // to the disk.
+    void Append(const QString& fileName, QByteArray bytes, QByteArray header, bool sync);
     // Blocks until everything submitted is on disk, then reports the results.
     void Drain();
     // Something is queued or being written.
@@ -44,6 +59,9 @@ private:
     struct Job {
         QString fileName;
         QByteArray bytes;
+        bool append = false;
+        QByteArray header;
+        bool sync = false;
     };
     struct Done {
         QString fileName;
@@ -52,8 +70,13 @@ private:
 
     void Run();
     void Report();
+    // On the writer's thread, unlocked.
+    FileWriteResult Write(Job& job, const Sink& sink, const AppendSink& appendSink);
 
     Sink sink_;
+    AppendSink appendSink_;
+    // Appended bytes a failed write left over, by file; only the writer's thread uses it.
+    QHash<QString, QByteArray> heldBack_;
     mutable std::mutex mutex_;
     std::condition_variable work_;
     std::condition_variable idle_;

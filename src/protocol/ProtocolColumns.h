@@ -14,3 +14,6 @@ enum ProtocolColumn {
 };
 constexpr int kProtocolColumns = 11;
 constexpr int kFirstResultColumn = ColReaction;
+
+// Background of a "Zeit" cell whose time looks wrong.
+constexpr unsigned kMarkColor = 0xFFB040;

@@ -3,6 +3,7 @@
 #include "race/LaneResult.h"
 #include "race/RaceSettings.h"
 
+#include <QColor>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -21,6 +22,23 @@ const QString kDash = QStringLiteral("-");
 TProtocolModel::TProtocolModel(QObject* parent)
     : QAbstractTableModel(parent), HeaderTexts(DefaultHeaderTexts()) {
     cells_ = {HeaderTexts, BlankRow()};
+    ResetMarks();
+}
+
+void TProtocolModel::ResetMarks() {
+    marks_ = QStringList(cells_.size(), QString());
+}
+
+void TProtocolModel::AddMark(int row, const QString& reason) {
+    if (row < 1 || row > DataRowCount() || reason.isEmpty()) return;
+    QString& mark = marks_[row];
+    if (!mark.split(u'\n').contains(reason))
+        mark += (mark.isEmpty() ? QString() : QStringLiteral("\n")) + reason;
+    emit dataChanged(index(row - 1, ColTime), index(row - 1, ColTime));
+}
+
+QString TProtocolModel::Mark(int row) const {
+    return row >= 1 && row < marks_.size() ? marks_[row] : QString();
 }
 
 const QStringList& TProtocolModel::DefaultHeaderTexts() {
@@ -64,6 +82,7 @@ int TProtocolModel::AppendBlankRow() {
     const int row = int(cells_.size());
     beginInsertRows({}, row - 1, row - 1);
     cells_.append(BlankRow());
+    marks_.append(QString());
     endInsertRows();
     return row;
 }
@@ -75,6 +94,7 @@ void TProtocolModel::EmitRowChanged(int row) {
 void TProtocolModel::EmptyResults(int row) {
     for (int column = kFirstResultColumn; column < kProtocolColumns; ++column)
         cells_[row][column].clear();
+    marks_[row].clear();
 }
 
 int TProtocolModel::PrepareHeatRow(const QString& startNumber) {
@@ -147,10 +167,12 @@ int TProtocolModel::RemoveRow(int row) {
     if (DataRowCount() > 1) {
         beginRemoveRows({}, row - 1, row - 1);
         cells_.removeAt(row);
+        marks_.removeAt(row);
         endRemoveRows();
         return DataRowCount();
     }
     cells_[1] = BlankRow();
+    marks_[1].clear();
     EmitRowChanged(1);
     return 1;
 }
@@ -180,6 +202,7 @@ void TProtocolModel::NextRace() {
 void TProtocolModel::ClearProtocol() {
     beginResetModel();
     cells_ = {cells_[0], BlankRow()};
+    ResetMarks();
     endResetModel();
 }
 
@@ -213,6 +236,7 @@ void TProtocolModel::SetRows(const QList<QStringList>& rows) {
             row.append(QString());
     }
     if (cells_.size() < 2) cells_.append(BlankRow());
+    ResetMarks();
     endResetModel();
 }
 
@@ -237,6 +261,13 @@ QVariant TProtocolModel::data(const QModelIndex& index, int role) const {
                                                                     : Qt::AlignRight;
         return int(horizontal | Qt::AlignVCenter);
     }
+    case Qt::ToolTipRole:
+        if (index.column() == ColTime) return Mark(index.row() + 1);
+        return {};
+    case Qt::BackgroundRole:
+        if (index.column() == ColTime && !Mark(index.row() + 1).isEmpty())
+            return QColor(kMarkColor);
+        return {};
     default:
         return {};
     }

@@ -48,6 +48,11 @@ public:
     // Results emptied, the table cut to one blank data row.
     void ClearProtocol();
     void ApplyClassMode(bool klass);
+    // Marks the row's time as doubtful, with the reason; a row may gather several. The time
+    // itself stays. Marks go with the row's results and are never written to a file.
+    void AddMark(int row, const QString& reason);
+    QString Mark(int row) const;
+
     // Start numbers of rows 1 … 4 up to the first that is not a whole number, within 1 … 9999.
     QList<int> StartNumbersToFeed() const;
 
@@ -68,8 +73,10 @@ private:
     int AppendBlankRow();
     void EmptyResults(int row);
     void EmitRowChanged(int row);
+    void ResetMarks();
 
     QList<QStringList> cells_;
+    QStringList marks_; // by row, beside cells_
 };
 
 // Column widths for a table of the given client width; -1 hides a column.

@@ -82,7 +82,11 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        QStyledItemDelegate::paint(painter, option, index);
+        QStyleOptionViewItem look(option);
+        // A doubtful time keeps its colour in the selected row, which is the heat just run.
+        if (index.column() == ColTime && index.data(Qt::BackgroundRole).isValid())
+            look.state &= ~QStyle::State_Selected;
+        QStyledItemDelegate::paint(painter, look, index);
         if (index.column() != ColClass || !grid_->ClassMode()) return;
         // The drop-down marker: a small arrow at the cell's right edge.
         const QRect r = option.rect;
@@ -142,6 +146,9 @@ TSortGrid::TSortGrid(QWidget* parent)
     mPlatz->setVisible(false);
     Rezultentfernen1 = PopupMenuProtokol->addAction(QStringLiteral("Rezult entfernen"), this,
                                                     &TSortGrid::RemoveResults);
+    PopupMenuProtokol->addSeparator();
+    Journal1 = PopupMenuProtokol->addAction(QStringLiteral("Rennjournal        (F3)"), this,
+                                            &TSortGrid::JournalRequested);
 
     connect(model_, &QAbstractItemModel::dataChanged, this, &TSortGrid::ContentChanged);
     connect(model_, &QAbstractItemModel::headerDataChanged, this, &TSortGrid::ContentChanged);

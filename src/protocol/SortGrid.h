@@ -55,6 +55,7 @@ public:
     QAction* SortierenKlassenZeit1;
     QAction* mPlatz;
     QAction* Rezultentfernen1;
+    QAction* Journal1;
 
 public slots:
     void ApplyClassMode(bool klass);
@@ -70,6 +71,8 @@ public slots:
 signals:
     // The protocol may have changed: its commands and its backup follow.
     void ContentChanged();
+    // The operator asks for the race-day journal.
+    void JournalRequested();
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;

@@ -47,6 +47,12 @@ void TBarrierInputs::ComPortStart(const TComLineEvent& event) {
     if (was != is ? active : !active) StartContactEdge(event.ticks);
 }
 
+void TBarrierInputs::FollowLevels(const TComLineEvent& event) {
+    constexpr quint32 followed = kModemCTS | kLaneLines;
+    TRaceState& state = race_.state;
+    state.PrevModemStatus = (state.PrevModemStatus & ~followed) | (event.status & followed);
+}
+
 void TBarrierInputs::StartContactEdge(qint64 ticks) {
     if (sequence_.TimerGesperrtStart->isActive() || !sequence_.ArmFlag(TRaceSequence::StartGroup))
         return;
@@ -76,7 +82,10 @@ void TBarrierInputs::LaneBarrierEdges(bool lane1, bool lane2, qint64 ticks) {
     for (int lane = 1; lane <= 2; ++lane) {
         if (!(lane == 1 ? lane1 : lane2)) continue;
         QTimer* lockOut = lane == 1 ? sequence_.TimerGesperrtStop1 : sequence_.TimerGesperrtStop2;
-        if (lockOut->isActive()) continue;
+        if (lockOut->isActive()) {
+            emit LockOutPulse(lane, ticks);
+            continue;
+        }
         if (sequence_.ArmFlag(lane)) {
             const int n = ++state.LaneEventCount[lane];
             // Only four slots per lane: later events (after a re-arm by hand) are counted only.
@@ -95,6 +104,7 @@ void TBarrierInputs::LaneBarrierEdges(bool lane1, bool lane2, qint64 ticks) {
 }
 
 void TBarrierInputs::bImit1Click(int tag, quint32 status) {
+    TRaceSequence::TSourceScope scope(sequence_, TCommandSource::Imitation);
     // Stamped at the click: the imitation is as exact as the operator's finger.
     TComLineEvent event;
     event.ticks = race_.HighResTimer1.NowTicks();

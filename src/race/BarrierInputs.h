@@ -27,6 +27,9 @@ public:
     // line: the lane line whose handler this is (DSR or RLSD); only its own folded pulse
     // counts, so an event that changed both lines counts each fold once.
     void ComPortStop(const TComLineEvent& event, quint32 line);
+    // The lines move while nothing may come of it (the line test): only their levels are
+    // followed, so that what they are left at is not taken for an edge afterwards.
+    void FollowLevels(const TComLineEvent& event);
     void StartContactEdge(qint64 ticks);
     void LaneBarrierEdges(bool lane1, bool lane2, qint64 ticks);
     // Imitation button 1 (start contact), 2 (lane 1) or 3 (lane 2); status is what the port
@@ -39,6 +42,10 @@ public:
     void LampsOff();
 
     TLed* Led(int index) const { return leds_[index]; }
+
+signals:
+    // A pulse on a lane during its lock-out after the stop; it counts for nothing.
+    void LockOutPulse(int lane, qint64 ticks);
 
 private:
     Race& race_;

@@ -30,6 +30,15 @@ QTimer* LockOutTimer(QObject* parent, int interval) {
 
 } // namespace
 
+TRaceSequence::TSourceScope::TSourceScope(TRaceSequence& sequence, TCommandSource source)
+    : sequence_(sequence), set_(!sequence.source_) {
+    if (set_) sequence_.source_ = source;
+}
+
+TRaceSequence::TSourceScope::~TSourceScope() {
+    if (set_) sequence_.source_.reset();
+}
+
 TRaceSequence::TRaceSequence(Race& race, const RaceControls& controls, QObject* parent)
     : QObject(parent), race_(race), c_(controls) {
     mStart = MenuEntry(this, QStringLiteral("Start"), Qt::Key_F5, true);
@@ -63,9 +72,15 @@ TRaceSequence::TRaceSequence(Race& race, const RaceControls& controls, QObject* 
     connect(c_.bSTART, &TOperatorButton::MouseDown, this, &TRaceSequence::bSTARTMouseDown);
     connect(c_.bSTOP1, &TOperatorButton::MouseDown, this, [this] { bSTOPMouseDown(1); });
     connect(c_.bSTOP2, &TOperatorButton::MouseDown, this, [this] { bSTOPMouseDown(2); });
-    connect(c_.bRESET, &QAbstractButton::clicked, this, &TRaceSequence::mResetClick);
-    connect(c_.bFehlStart1, &QAbstractButton::clicked, this, [this] { bFehlStartClick(1); });
-    connect(c_.bFehlStart2, &QAbstractButton::clicked, this, [this] { bFehlStartClick(2); });
+    connect(c_.bRESET, &QAbstractButton::clicked, this, [this] {
+        TSourceScope scope(*this, TCommandSource::Button);
+        mResetClick();
+    });
+    for (int lane = 1; lane <= 2; ++lane)
+        connect(FalseStartButton(lane), &QAbstractButton::clicked, this, [this, lane] {
+            TSourceScope scope(*this, TCommandSource::Button);
+            bFehlStartClick(lane);
+        });
 
     for (int group = 0; group < 3; ++group) {
         ArmImage(group)->setPixmap(LockPicture(0));
@@ -133,10 +148,12 @@ void TRaceSequence::ImageLSClick(int group) {
 }
 
 void TRaceSequence::StartAt(qint64 instant) {
+    TSourceScope scope(*this, TCommandSource::Barrier);
     if (mStart->isEnabled()) mStartClick(instant);
 }
 
 void TRaceSequence::StopLaneAt(int lane, qint64 instant) {
+    TSourceScope scope(*this, TCommandSource::Barrier);
     if (StopAction(lane)->isEnabled()) mStopClick(lane, instant);
 }
 
@@ -146,6 +163,7 @@ void TRaceSequence::SetArmImagesVisible(bool visible) {
 }
 
 void TRaceSequence::mStartClick(std::optional<qint64> instant) {
+    TSourceScope scope(*this, CurrentSource());
     // A lane still showing its last time is reset first, so both start from zero.
     for (TFrame1* lane : {c_.FrameT1, c_.FrameT2})
         if (!lane->IsRunning() && lane->StopTicks() != race_.state.StartTicks) {
@@ -173,9 +191,18 @@ void TRaceSequence::mStartClick(std::optional<qint64> instant) {
             FalseStartAction(lane)->setEnabled(true);
             FalseStartButton(lane)->show();
         }
+    emit CommandGiven(TRaceCommand::Start, 0, CurrentSource(), race_.state.StartTicks);
 }
 
 void TRaceSequence::mStopClick(int lane, std::optional<qint64> instant) {
+    // The instant comes first; everything else follows it.
+    const qint64 at = instant ? *instant : race_.HighResTimer1.NowTicks();
+    TSourceScope scope(*this, CurrentSource());
+    emit CommandGiven(TRaceCommand::Stop, lane, CurrentSource(), at);
+    StopLane(lane, at);
+}
+
+void TRaceSequence::StopLane(int lane, qint64 instant) {
     TRaceState& state = race_.state;
     const bool counted = !state.LaneStopped[lane];
     if (counted) {
@@ -202,13 +229,18 @@ void TRaceSequence::mStopClick(int lane, std::optional<qint64> instant) {
 }
 
 void TRaceSequence::bFehlStartClick(int lane) {
+    const qint64 at = race_.HighResTimer1.NowTicks();
+    TSourceScope scope(*this, CurrentSource());
+    emit CommandGiven(TRaceCommand::FalseStart, lane, CurrentSource(), at);
     FalseStartButton(lane)->hide();
     race_.state.FalseStartLane = lane;
-    mStopClick(lane); // also when the lane has stopped already: its row gets the dash
+    StopLane(lane, at); // also when the lane has stopped already: its row gets the dash
     race_.state.FirstLane = lane == 1 ? 2 : 1;
 }
 
 void TRaceSequence::mResetClick() {
+    TSourceScope scope(*this, CurrentSource());
+    emit CommandGiven(TRaceCommand::Reset, 0, CurrentSource(), race_.HighResTimer1.NowTicks());
     for (int lane = 1; lane <= 2; ++lane) {
         TFrame1* frame = Frame(lane);
         frame->ResetLane();
@@ -250,15 +282,18 @@ void TRaceSequence::TimerGesperrtTimer(QTimer* sender) {
 }
 
 void TRaceSequence::TimerResetTimer() {
+    TSourceScope scope(*this, TCommandSource::Timer);
     TimerReset->stop();
     c_.bRESET->click();
 }
 
 void TRaceSequence::bSTARTMouseDown() {
+    TSourceScope scope(*this, TCommandSource::Button);
     mStart->trigger();
 }
 
 void TRaceSequence::bSTOPMouseDown(int lane) {
+    TSourceScope scope(*this, TCommandSource::Button);
     StopAction(lane)->trigger();
     if (ManualMode()) {
         FalseStartAction(lane)->setEnabled(false);

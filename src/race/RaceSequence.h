@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RaceCommand.h"
+
 #include <QObject>
 
 #include <functional>
@@ -39,6 +41,22 @@ public:
     enum Group { StartGroup = 0, Lane1Group = 1, Lane2Group = 2 };
 
     TRaceSequence(Race& race, const RaceControls& controls, QObject* parent = nullptr);
+
+    // Names who gives the commands handled while it lives. The outermost one counts: a reset
+    // that a START runs first has the START's source. Commands reached through the actions
+    // alone come from their keys.
+    class TSourceScope {
+    public:
+        TSourceScope(TRaceSequence& sequence, TCommandSource source);
+        ~TSourceScope();
+        TSourceScope(const TSourceScope&) = delete;
+        TSourceScope& operator=(const TSourceScope&) = delete;
+
+    private:
+        TRaceSequence& sequence_;
+        bool set_;
+    };
+    TCommandSource CurrentSource() const { return source_.value_or(TCommandSource::Key); }
 
     // Entries of the hidden menu this sequence owns, with their shortcuts.
     QAction* mStart;
@@ -89,6 +107,8 @@ public:
     void SetArmImagesVisible(bool visible);
 
 signals:
+    // A command is being carried out; ticks is its instant (a lane's stop instant, START's).
+    void CommandGiven(TRaceCommand command, int lane, TCommandSource source, qint64 ticks);
     // A lane stopped and its row is written.
     void LaneStopped(int lane);
     // Both lanes have stopped: the heat is over.
@@ -106,6 +126,7 @@ private:
     TOperatorButton* StopButton(int lane) const;
     QLabel* ArmImage(int group) const;
     void SetReset(bool enabled);
+    void StopLane(int lane, qint64 instant);
     bool ManualMode() const { return !PortOpen(); }
 
     Race& race_;
@@ -113,4 +134,5 @@ private:
     int armed_[3] = {0, 0, 0};
     int startLight_ = 2;
     std::function<void(const QString&)> player_;
+    std::optional<TCommandSource> source_;
 };

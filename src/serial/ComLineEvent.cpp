@@ -1,5 +1,7 @@
 #include "ComLineEvent.h"
 
+#include <algorithm>
+
 TLineEdges DecodeLineEdges(quint32 previous, quint32 status, const TLineCounts& before,
                            const TLineCounts& after, bool hasCounters) {
     struct Line {
@@ -16,6 +18,10 @@ TLineEdges DecodeLineEdges(quint32 previous, quint32 status, const TLineCounts& 
         const quint32 moved = hasCounters ? after.*line.count - before.*line.count : 0;
         const bool wasOn = previous & line.bit;
         const bool isOn = status & line.bit;
+        // The ring counter counts trailing edges only: one per pulse, not two.
+        const quint32 perPulse = line.bit == kModemRing ? 1 : 2;
+        edges.folded.*line.count =
+            (wasOn != isOn ? moved - std::min<quint32>(moved, 1) : moved) / perPulse;
         if (wasOn != isOn) {
             edges.changed |= line.bit;
             if (isOn) {
@@ -32,4 +38,19 @@ TLineEdges DecodeLineEdges(quint32 previous, quint32 status, const TLineCounts& 
         }
     }
     return edges;
+}
+
+quint32 FoldedPulses(const TLineCounts& folded, quint32 line) {
+    switch (line) {
+    case kModemCTS:
+        return folded.cts;
+    case kModemDSR:
+        return folded.dsr;
+    case kModemRing:
+        return folded.ring;
+    case kModemRLSD:
+        return folded.rlsd;
+    default:
+        return 0;
+    }
 }

@@ -24,6 +24,7 @@ struct TLineEdges {
     quint32 changed = 0; // level changed, or pulsed
     quint32 rising = 0;  // came on, or came on and went off again
     quint32 pulsed = 0;  // a whole pulse the levels alone do not show
+    TLineCounts folded;  // whole pulses per line the levels alone do not show
 
     bool operator==(const TLineEdges&) const = default;
 };
@@ -41,5 +42,9 @@ struct TComLineEvent {
     quint32 changed = 0; // lines this notification reports
     quint32 rising = 0;  // lines that came on (pulses included)
     quint32 pulsed = 0;  // lines with a complete pulse folded between two reads
+    TLineCounts folded;  // how many complete pulses, per line
     bool hasCounters = false;
 };
+
+// Whole pulses folded into an event on one line (a status word bit), 0 for other bits.
+quint32 FoldedPulses(const TLineCounts& folded, quint32 line);

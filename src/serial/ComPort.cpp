@@ -195,6 +195,7 @@ void TComPort::DeliverQueued(const std::shared_ptr<TLineEventQueue>& queue) {
     while (queue == queue_ && queue->Pop(event)) {
         lastEvent_ = event;
         ++delivered_;
+        emit OnLineEvent(this);
         auto deliver = [&](quint32 line, TEvent watched, void (TComPort::*signal)(TComPort*)) {
             if ((event.changed & line) && events_.testFlag(watched) && queue == queue_)
                 emit(this->*signal)(this);

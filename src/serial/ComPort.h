@@ -165,6 +165,8 @@ public:
     static quint32 ScanComPorts(const TSerialDeviceFactory& factory = {});
 
 signals:
+    // Once per line event, before the signals of the lines it changed; LastEvent() holds it.
+    void OnLineEvent(TComPort* Sender);
     void OnRxChar(TComPort* Sender, int InQue);
     void OnTxEmpty(TComPort* Sender);
     void OnBreak(TComPort* Sender);

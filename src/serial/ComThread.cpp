@@ -68,6 +68,7 @@ void TComThread::Run() {
             event.changed = edges.changed & lineMask_;
             event.rising = edges.rising & lineMask_;
             event.pulsed = edges.pulsed & lineMask_;
+            event.folded = edges.folded;
             event.hasCounters = counters;
             const TLineEventQueue::TPushResult pushed = queue_.Push(event);
             if (pushed == TLineEventQueue::TPushResult::Full) {

@@ -25,7 +25,7 @@
 namespace {
 
 constexpr int kClientWidth = 479;
-constexpr int kClientHeight = 281;
+constexpr int kClientHeight = 307;
 constexpr int kRowHeight = 21;
 constexpr double kDesignLength = 0.402; // km
 
@@ -202,6 +202,22 @@ void TCfgDialog::CreateControls(const TPortScan& ports) {
         QStringLiteral("Ein Teilnehmer kann mehrmals starten (Nr. = Platz, Platz, Platz...)"), this,
         QPoint(55, 220), false);
 
+    LabMinTime = new QLabel(QStringLiteral("Mindestzeit:"), this);
+    seMinTime = FloatEdit(this, 0, 999, 0.1, 1, 1.0, QRect(130, 246, 51, kRowHeight));
+    seMinTime->setToolTip(QStringLiteral("Eine kürzere Zeit wird im Protokoll markiert"));
+    PlaceBefore(LabMinTime, seMinTime->x(), seMinTime->y());
+    auto* minTimeUnit = Label(QStringLiteral("Sek."), this);
+    PlaceAfter(minTimeUnit, seMinTime);
+    bLineTest = new QPushButton(QStringLiteral("Lichtschranken testen..."), this);
+    bLineTest->setGeometry(kClientWidth - 8 - 170, 245, 170, 23);
+    bLineTest->setToolTip(
+        QStringLiteral("Pegel, Flanken und Strecke abgehen, vor dem ersten Lauf"));
+    connect(bLineTest, &QPushButton::clicked, this, [this] {
+        if (actions_.OpenLineTest)
+            actions_.OpenLineTest(
+                {cbLsStart->isChecked(), cbLsCentr->isChecked(), cbLsFinal->isChecked()});
+    });
+
     LabPortNotice = new QLabel(this);
     LabPortNotice->setWordWrap(true);
     LabPortNotice->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -211,10 +227,10 @@ void TCfgDialog::CreateControls(const TPortScan& ports) {
     LabPortNotice->hide();
 
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setGeometry(8, 248, 75, 25);
+    OKBtn->setGeometry(8, 274, 75, 25);
     OKBtn->setDefault(true);
     CancelBtn = new QPushButton(QStringLiteral("Abbrechen"), this);
-    CancelBtn->setGeometry(kClientWidth - 8 - 75, 248, 75, 25);
+    CancelBtn->setGeometry(kClientWidth - 8 - 75, 274, 75, 25);
     connect(OKBtn, &QPushButton::clicked, this, &TCfgDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &TCfgDialog::reject);
 
@@ -222,8 +238,9 @@ void TCfgDialog::CreateControls(const TPortScan& ports) {
     TimerBlink->setInterval(500);
     connect(TimerBlink, &QTimer::timeout, this, &TCfgDialog::TimerBlinkTimer);
 
-    for (QWidget* control : std::initializer_list<QWidget*>{LabMonitor, cbMonitor, cbKlass,
-                                                            cbManyStart, OKBtn, CancelBtn})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{LabMonitor, cbMonitor, cbKlass, cbManyStart, LabMinTime,
+                                         seMinTime, minTimeUnit, bLineTest, OKBtn, CancelBtn})
         belowNotice_.append({control, control->y()});
 
     connect(cbPort, &QComboBox::currentIndexChanged, this, [this] {
@@ -315,6 +332,7 @@ void TCfgDialog::Fill() {
     cbLsCentr->setChecked(settings_.ColSpeed2);
     cbLsFinal->setChecked(settings_.ColSpeed3);
     cbManyStart->setChecked(settings_.ManyStart);
+    seMinTime->SetValue(settings_.MinTime / 1000.0);
 
     UpdateEnabledStates();
     RefreshSchematic();
@@ -422,6 +440,7 @@ void TCfgDialog::Apply() {
     settings_.Length = ScaleRounded(*sfeLen->TypedValue(), 1000);
 
     settings_.WaitStart = ScaleRounded(seWait->Value(), 1000);
+    settings_.MinTime = ScaleRounded(seMinTime->Value(), 1000);
     if (actions_.SetStartLockOut) actions_.SetStartLockOut(settings_.WaitStart);
 
     call(actions_.ClosePort);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "race/RaceSettings.h"
+#include "race/TrackWalk.h"
 #include "serial/ComPort.h"
 
 #include <QDialog>
@@ -31,6 +32,8 @@ struct TCfgActions {
     std::function<QString(int port)> PortNotice; // what the operator must know about port n
     std::function<void()> ShowBarrierLamps;      // lamps and BarrierCount follow ColSpeed0 … 3
     std::function<void()> FormResize;            // protocol columns follow ColSpeed0 … 2
+    // The line test, for the barriers ticked in the dialog; on the port that is open.
+    std::function<void(const TBarrierLayout& barriers)> OpenLineTest;
 };
 
 // A number scaled by a power of ten and rounded to the nearest integer, halves to even,
@@ -89,6 +92,9 @@ public:
     QComboBox* cbMonitor;
     QCheckBox* cbKlass;
     QCheckBox* cbManyStart;
+    QLabel* LabMinTime;
+    TSpinFloatEdit* seMinTime;
+    QPushButton* bLineTest;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
     QTimer* TimerBlink;

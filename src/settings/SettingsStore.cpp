@@ -144,6 +144,11 @@ void LoadSettings(QSettings& store, TRaceSettings& settings, TWindowBounds& boun
     read.Flag("ColSpeed2", settings.ColSpeed2);
     read.Flag("ColSpeed3", settings.ColSpeed3);
     read.Flag("ManyStart", settings.ManyStart);
+    // Not one of the original values: a store without it, or one whose reading stopped
+    // early, still has it read.
+    Reader(store).Dword(kMinTimeValue, [&](int v) {
+        if (v >= 0) settings.MinTime = v;
+    });
 
     // The TV window indexes the screen list with it: a screen that is gone (or a negative
     // index) falls back to the first screen.
@@ -178,6 +183,7 @@ std::optional<QString> SaveSettings(QSettings& store, const TRaceSettings& setti
         {"ColSpeed2", int(settings.ColSpeed2)},
         {"ColSpeed3", int(settings.ColSpeed3)},
         {"ManyStart", int(settings.ManyStart)},
+        {kMinTimeValue, settings.MinTime},
     };
     const auto failed = [](const char* name) {
         return QStringLiteral("Failed to set data for '%1'").arg(QLatin1String(name));

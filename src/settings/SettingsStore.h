@@ -13,6 +13,9 @@
 // Windows, an INI file in the user's configuration folder on Linux.
 inline constexpr char kSettingsOrganization[] = "Tempiqo";
 
+// The value of the minimum time, written after the original 22.
+inline constexpr char kMinTimeValue[] = "MinTime";
+
 inline constexpr int kMinWindowWidth = 792;
 inline constexpr int kMinWindowHeight = 488;
 
@@ -30,12 +33,14 @@ struct TWindowBounds {
 QList<QRect> PresentScreens();
 
 // Reads the 22 values in their fixed order; the first missing or mistyped value ends the
-// reading and everything after it keeps its default. Monitor is then clamped to the screens,
-// and a position that would put the window where nobody can see it is dropped.
+// reading and everything after it keeps its default. The minimum time is read on its own. Monitor
+// is then clamped to the screens, and a position that would put the window where nobody can see it
+// is dropped.
 void LoadSettings(QSettings& store, TRaceSettings& settings, TWindowBounds& bounds,
                   const QList<QRect>& screens);
 
-// Writes the 22 values in their fixed order. On failure returns the message to show
+// Writes the 22 values in their fixed order, then the minimum time. On failure returns the message
+// to show
 // ("Failed to set data for '<first value not written>'"); nothing is then saved.
 std::optional<QString> SaveSettings(QSettings& store, const TRaceSettings& settings,
                                     const TWindowBounds& bounds);

@@ -2,21 +2,25 @@
 
 #include "Artwork.h"
 #include "DlgYesNo.h"
+#include "JournalViewer.h"
 #include "Monitor2.h"
 #include "Program.h"
 #include "ProtocolFiles.h"
 #include "SignalPlayer.h"
 #include "TitlePicture.h"
 #include "export/BackgroundWriter.h"
+#include "export/Journal.h"
 #include "export/ProtocolBackup.h"
 #include "help/SPHTMLHelp.h"
 #include "protocol/SortGrid.h"
 #include "race/BarrierInputs.h"
 #include "race/LaneTimer.h"
+#include "race/Plausibility.h"
 #include "race/RaceSequence.h"
 #include "serial/PortNotice.h"
 #include "settings/CfgDialog.h"
 #include "settings/ClassList.h"
+#include "settings/LineTestDialog.h"
 #include "settings/SettingsStore.h"
 #include "widgets/Fonts.h"
 #include "widgets/Led.h"
@@ -37,6 +41,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -172,6 +177,7 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
 
     FileWriter = new TBackgroundWriter(this);
     Files = new TProtocolFiles(*SortGrid1, *eTitle, race.settings, *this, *FileWriter);
+    CreateJournal();
     connect(Sequence, &TRaceSequence::LaneStopped, Files->Backup, &ProtocolBackup::WriteNow);
     connect(Sequence, &TRaceSequence::HeatFinished, Files->Backup, &ProtocolBackup::WriteNow);
     connect(SortGrid1, &TSortGrid::ContentChanged, Files->Backup, &ProtocolBackup::ProtocolChanged);
@@ -208,6 +214,7 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     actions.PortNotice = [this](int port) { return PortNotice(port); };
     actions.ShowBarrierLamps = [this] { Barriers->ShowBarrierLamps(); };
     actions.FormResize = [this] { FormResize(); };
+    actions.OpenLineTest = [this](const TBarrierLayout& barriers) { OpenLineTest(barriers); };
     CfgDialog->SetActions(actions);
     connect(bCFG, &QToolButton::clicked, this, &TFormMain::bCFGClick);
     connect(EinstellunGen1, &QAction::triggered, this, &TFormMain::bCFGClick);
@@ -225,7 +232,155 @@ TFormMain::~TFormMain() {
     Files->Backup->Flush();
     StoreSettings();
     ComPort->Close();
+    Journal->Sync();
+    Journal->Flush();
     delete FMonitor2;
+}
+
+void TFormMain::CreateJournal() {
+    // The journal lies beside the backup, wherever the backup found room.
+    Journal = new TJournal(
+        *FileWriter, race.HighResTimer1,
+        [this] { return QFileInfo(Files->Backup->FilePath()).absolutePath(); }, ProgramTitle(),
+        this);
+    connect(Journal, &TJournal::WriteFailed, Files, &TProtocolFiles::Notice);
+    connect(ComPort, &TComPort::OnLineEvent, this,
+            [this](TComPort* sender) { Journal->LineEvent(sender->LastEvent()); });
+    auto portName = [this] {
+        return ComPortDisplayName(ComPort->Port(), ComPort->Condition().product);
+    };
+    connect(ComPort, &TComPort::OnOpen, this, [this, portName] {
+        const int latency = ComPort->Condition().latencyMs;
+        Journal->Port(QStringLiteral("geöffnet"),
+                      portName() + (latency >= 0 ? QStringLiteral("; Latenz %1 ms").arg(latency)
+                                                 : QString()));
+    });
+    connect(ComPort, &TComPort::OnClose, this,
+            [this, portName] { Journal->Port(QStringLiteral("geschlossen"), portName()); });
+    connect(ComPort, &TComPort::OnConditionChanged, this, [this, portName] {
+        const TPortCondition& now = ComPort->Condition();
+        if (now.lost && !journaledCondition_.lost)
+            Journal->Port(QStringLiteral("getrennt"), portName());
+        if (now.polled && !journaledCondition_.polled)
+            Journal->Port(QStringLiteral("fragt ab"),
+                          QStringLiteral("Der Treiber kann nicht auf Änderungen warten"));
+        journaledCondition_ = now;
+    });
+
+    connect(Sequence, &TRaceSequence::CommandGiven, this,
+            [this](TRaceCommand command, int lane, TCommandSource source, qint64 ticks) {
+                QString numbers;
+                if (command == TRaceCommand::Start)
+                    numbers = FrameT1->editStartN1->text() + u'/' + FrameT2->editStartN1->text();
+                else if (lane)
+                    numbers = (lane == 1 ? FrameT1 : FrameT2)->editStartN1->text();
+                Journal->Command(RaceCommandName(command), CommandSourceName(source), lane, numbers,
+                                 ticks);
+                if (command == TRaceCommand::Start) Journal->SetHeatRunning(true);
+                if (command == TRaceCommand::Reset) {
+                    Journal->SetHeatRunning(false);
+                    Journal->Sync();
+                }
+            });
+    connect(Sequence, &TRaceSequence::HeatFinished, this, [this] {
+        Journal->SetHeatRunning(false);
+        Journal->Sync();
+    });
+    for (TFrame1* frame : {FrameT1, FrameT2})
+        connect(frame, &TFrame1::ResultShown, this, [this, frame](const LaneResult& result) {
+            const QString number = frame->editStartN1->text();
+            const TProtocolModel* protocol = SortGrid1->Protocol();
+            const int row = protocol->FindStartRow(number);
+            QStringList cells;
+            if (row)
+                for (int column = kFirstResultColumn; column < kProtocolColumns; ++column)
+                    cells << protocol->Cell(row, column);
+            else
+                cells = {result.reaction, result.intermediate, result.speed, result.finalTime,
+                         QString()};
+            Journal->Result(frame->Tag(), number, frame->StopTicks(), cells);
+        });
+
+    Plausibility = new TPlausibility(race, *Sequence, *Barriers, FrameT1, FrameT2, this);
+    connect(Plausibility, &TPlausibility::Warned, this, &TFormMain::LaneWarned);
+    connect(Plausibility, &TPlausibility::Cleared, this, &TFormMain::ShowWarnings);
+
+    // Protocol commands, each after it ran.
+    connect(mJoker, &QAction::triggered, this,
+            [this] { JournalProtocolCommand(QStringLiteral("JOKER"), TCommandSource::Key, true); });
+    connect(SortGrid1->Joker1, &QAction::triggered, this, [this] {
+        JournalProtocolCommand(QStringLiteral("JOKER"), TCommandSource::Menu, true);
+    });
+    connect(SortGrid1->Rezultentfernen1, &QAction::triggered, this, [this] {
+        JournalProtocolCommand(QStringLiteral("ERGEBNISSE ENTFERNEN"), TCommandSource::Menu, false);
+    });
+    connect(sbNextKrug, &QToolButton::clicked, this, [this] {
+        JournalProtocolCommand(QStringLiteral("FOLGENDES RENNEN"), TCommandSource::Button, false);
+    });
+    connect(Files, &TProtocolFiles::Loaded, this, [this](ProtocolFileKind, const QString& file) {
+        JournalProtocolCommand(QStringLiteral("LADEN"), TCommandSource::Button, false, file);
+    });
+    connect(SortGrid1, &TSortGrid::JournalRequested, this, &TFormMain::ShowJournal);
+    connect(mJournal, &QAction::triggered, this, &TFormMain::ShowJournal);
+}
+
+void TFormMain::JournalProtocolCommand(const QString& name, TCommandSource source, bool row,
+                                       const QString& text) {
+    QString number;
+    QStringList cells;
+    if (row) {
+        const TProtocolModel* protocol = SortGrid1->Protocol();
+        const int current = SortGrid1->CurrentRow();
+        number = protocol->Cell(current, ColStartNr);
+        for (int column = kFirstResultColumn; column < kProtocolColumns; ++column)
+            cells << protocol->Cell(current, column);
+    }
+    Journal->Command(name, CommandSourceName(source), 0, number, race.HighResTimer1.NowTicks(),
+                     cells, text);
+}
+
+void TFormMain::LaneWarned(int lane, const QString& startNumber,
+                           const TPlausibilityWarning& warning, qint64 ticks) {
+    TProtocolModel* protocol = SortGrid1->Protocol();
+    protocol->AddMark(protocol->FindStartRow(startNumber), warning.text);
+    Journal->Warning(lane, startNumber, ticks, warning.rule, warning.text);
+    ShowWarnings();
+}
+
+void TFormMain::ShowWarnings() {
+    QStringList lines;
+    for (int lane = 1; lane <= 2; ++lane)
+        if (const QStringList reasons = Plausibility->Reasons(lane); !reasons.isEmpty())
+            lines << QStringLiteral("Bahn %1: ").arg(lane) + reasons.join(QStringLiteral("; "));
+    LabWarnings->setText(lines.join(u'\n'));
+    LabWarnings->setToolTip(LabWarnings->text());
+    LabWarnings->setVisible(!lines.isEmpty());
+}
+
+void TFormMain::ShowJournal() {
+    if (!JournalViewer) JournalViewer = new TJournalViewer(*Journal, ProgramTitle(), this);
+    JournalViewer->Refresh();
+    JournalViewer->show();
+    JournalViewer->raise();
+    JournalViewer->activateWindow();
+}
+
+void TFormMain::OpenLineTest(const TBarrierLayout& barriers) {
+    if (LineTest) {
+        LineTest->raise();
+        return;
+    }
+    // Over the settings when it comes from there; the lines start and stop nothing meanwhile.
+    QWidget* over = CfgDialog && CfgDialog->isVisible() ? static_cast<QWidget*>(CfgDialog)
+                                                        : static_cast<QWidget*>(this);
+    LineTest = new TLineTestDialog(*ComPort, race.HighResTimer1, barriers, over);
+    Journal->Port(QStringLiteral("Leitungstest an"), QString());
+    connect(LineTest, &QDialog::finished, this, [this] {
+        LineTest->deleteLater();
+        LineTest = nullptr;
+        Journal->Port(QStringLiteral("Leitungstest aus"), QString());
+    });
+    LineTest->open();
 }
 
 void TFormMain::HelpClick() {
@@ -312,12 +467,17 @@ void TFormMain::CreatePort(TSerialDeviceFactory devices) {
     ComPort->SetWriteBufSize(64);
     ComPort->SetReadBufSize(64);
     // The instant and the levels were read by the port's wait thread when the line changed.
-    connect(ComPort, &TComPort::OnCTS, this,
-            [this](TComPort* sender) { Barriers->ComPortStart(sender->LastEvent()); });
-    connect(ComPort, &TComPort::OnDSR, this,
-            [this](TComPort* sender) { Barriers->ComPortStop(sender->LastEvent(), kModemDSR); });
-    connect(ComPort, &TComPort::OnRLSD, this,
-            [this](TComPort* sender) { Barriers->ComPortStop(sender->LastEvent(), kModemRLSD); });
+    // During the line test only the levels are followed.
+    connect(ComPort, &TComPort::OnCTS, this, [this](TComPort* sender) {
+        LineTest ? Barriers->FollowLevels(sender->LastEvent())
+                 : Barriers->ComPortStart(sender->LastEvent());
+    });
+    for (const quint32 line : {kModemDSR, kModemRLSD})
+        connect(ComPort, line == kModemDSR ? &TComPort::OnDSR : &TComPort::OnRLSD, this,
+                [this, line](TComPort* sender) {
+                    LineTest ? Barriers->FollowLevels(sender->LastEvent())
+                             : Barriers->ComPortStop(sender->LastEvent(), line);
+                });
     connect(ComPort, &TComPort::OnOpen, this,
             [this](TComPort* sender) { Barriers->ComPortOpen(sender->OpenStatus()); });
     connect(ComPort, &TComPort::OnClose, Barriers, &TBarrierInputs::ComPortClose);
@@ -496,6 +656,17 @@ void TFormMain::CreateRaceArea() {
     ImageTVAus->hide();
     ImageTVEin->hide();
 
+    // Between the reset and the second lane's buttons: what the last lane stop looked like.
+    LabWarnings = new QLabel(PanelLeft);
+    LabWarnings->setGeometry(400, 195, 300, 52);
+    LabWarnings->setWordWrap(true);
+    LabWarnings->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    LabWarnings->setFont(ArialFont(10, true));
+    LabWarnings->setMargin(2);
+    LabWarnings->setStyleSheet(QStringLiteral(
+        "QLabel { background: #FFF2B0; color: #900000; border: 1px solid #C08000; }"));
+    LabWarnings->hide();
+
     PanelImit = new QWidget(PanelLeft);
     PanelImit->setGeometry(704, 36, 85, 257);
     PanelImit->setToolTip(QStringLiteral("Lichtschranken Imitation"));
@@ -561,11 +732,13 @@ void TFormMain::CreateHiddenMenu() {
     mJoker = entry(QStringLiteral("Jocker"), Qt::CTRL | Qt::Key_J);
     // Consumes Alt+F4 without an action: the window closes by its close button only.
     Beenden1 = entry(QStringLiteral("&Beenden"), Qt::ALT | Qt::Key_F4);
+    mJournal = entry(QStringLiteral("Rennjournal"), Qt::Key_F3);
 
     HideMenu->addActions({Sequence->mStart, Sequence->mFehlstart1, Sequence->mFehlstart2,
                           Sequence->mStop1, Sequence->mStop2, Sequence->mReset, mAvaria, Modus1,
                           Hilfe1, mHilfe, EinstellunGen1, est1, Zeileentfernen1, Neu1, mJoker,
                           Sequence->LockLS1, Sequence->LockLS2, Sequence->LockLS3, Beenden1});
+    HideMenu->insertAction(Beenden1, mJournal);
     addActions(HideMenu->actions());
 
     connect(mAvaria, &QAction::triggered, this, &TFormMain::bAVARIAClick);
@@ -610,7 +783,11 @@ void TFormMain::StartUp() {
     ShowDate(QDateTime::currentDateTime());
     OpenPort(race.settings.Port);
     SortGrid1->ApplyClassMode(race.settings.Klass);
-    Files->LoadBackup();
+    if (Files->LoadBackup())
+        JournalProtocolCommand(QStringLiteral("LADEN"), TCommandSource::Startup, false,
+                               Files->Backup->FilePath());
+    // Only now is the backup's folder settled, which is the journal's.
+    Journal->Open();
     UpdateProtocolCommands();
     SortGrid1->SelectRow(SortGrid1->CurrentRow());
 }
@@ -640,10 +817,12 @@ void TFormMain::sbCLSClick() {
     if (!FDlgYesNo->Ask(QStringLiteral("Zeitenprotokoll  löschen?"))) return;
     SortGrid1->ClearProtocol();
     UpdateProtocolCommands();
+    JournalProtocolCommand(QStringLiteral("LÖSCHEN"), TCommandSource::Button, false);
 }
 
 void TFormMain::bAVARIAClick() {
     SortGrid1->MarkRowCrashed();
+    JournalProtocolCommand(QStringLiteral("GESTÜRZT"), TCommandSource::Key, true);
 }
 
 void TFormMain::est1Click() {
@@ -666,6 +845,7 @@ void TFormMain::resizeEvent(QResizeEvent* event) {
                                                                     : 354)),
                      button->y());
     PanelImit->move(w - (kDesignWidth - 704), PanelImit->y());
+    LabWarnings->resize(PanelImit->x() - 4 - LabWarnings->x(), LabWarnings->height());
     const int top = kTopBarHeight + kRaceAreaHeight;
     SortGrid1->setGeometry(0, top, w, height() - top);
     FormResize();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "race/Race.h"
+#include "race/RaceCommand.h"
 #include "serial/ComPort.h"
 
 #include <QDateTime>
@@ -17,6 +18,12 @@ class QPushButton;
 class QToolButton;
 class TBackgroundWriter;
 class TBarrierInputs;
+class TJournal;
+class TJournalViewer;
+class TLineTestDialog;
+class TPlausibility;
+struct TBarrierLayout;
+struct TPlausibilityWarning;
 class TLed;
 class TCfgDialog;
 class TFDlgYesNo;
@@ -88,8 +95,16 @@ public:
     TPortScan PortScan;
     // What the operator must know about the barrier port: shown, never asked.
     QLabel* LabPortNotice;
-    // Writes the backup away from this thread.
+    // Writes the backup and the journal away from this thread.
     TBackgroundWriter* FileWriter;
+    // The race day's raw events, commands and results, beside the backup.
+    TJournal* Journal;
+    TJournalViewer* JournalViewer = nullptr;
+    // Checks each lane's result; what it finds is shown here until the reset.
+    TPlausibility* Plausibility;
+    QLabel* LabWarnings;
+    // Open while the operator tests the lines: their events then start and stop nothing.
+    TLineTestDialog* LineTest = nullptr;
     TFDlgYesNo* FDlgYesNo;
     TFormMonitor2* FMonitor2;
     TProtocolFiles* Files;
@@ -107,6 +122,7 @@ public:
     QAction* Zeileentfernen1;
     QAction* Neu1;
     QAction* mJoker;
+    QAction* mJournal;
     QAction* Beenden1;
 
     // Closes the barrier port and opens port n (0: none); a failure leaves manual mode.
@@ -122,6 +138,9 @@ public:
     void est1Click();
     void HelpClick();
     void bCFGClick();
+    void ShowJournal();
+    // The line test for the barriers given, on the port that is open.
+    void OpenLineTest(const TBarrierLayout& barriers);
     // Stored settings into the window: bounds, title, port, lock-out time.
     void ApplyStoredSettings();
     // The window's bounds and title, and the race settings, into the store; false when they
@@ -143,7 +162,16 @@ private:
     void CreateHiddenMenu();
     void CreateImitationPanel();
     void CreatePort(TSerialDeviceFactory devices);
+    void CreateJournal();
     void StartUp();
+    // A command on the protocol into the journal, after it ran; with the current row's
+    // results for a command on one row.
+    void JournalProtocolCommand(const QString& name, TCommandSource source, bool row,
+                                const QString& text = {});
+    void LaneWarned(int lane, const QString& startNumber, const TPlausibilityWarning& warning,
+                    qint64 ticks);
+    void ShowWarnings();
 
     SignalPlayer* player_;
+    TPortCondition journaledCondition_;
 };

@@ -59,13 +59,14 @@ void TProtocolFiles::Notice(const QString& message) {
     box->show();
 }
 
-void TProtocolFiles::LoadBackup() {
+bool TProtocolFiles::LoadBackup() {
     const ProtocolBackup::LoadResult result = Backup->Load(grid_.Protocol()->HeaderTexts);
     if (result.rows) {
         grid_.Protocol()->SetRows(*result.rows);
         grid_.FeedStartNumbers();
     }
     if (!result.message.isEmpty()) Notice(result.message);
+    return result.rows.has_value();
 }
 
 bool TProtocolFiles::Save(const QString& fileName, ProtocolFileKind kind) {
@@ -106,7 +107,7 @@ bool TProtocolFiles::Load(const QString& fileName, ProtocolFileKind kind) {
         grid_.SelectRow(1);
     else
         grid_.FeedStartNumbers();
-    emit Loaded(kind);
+    emit Loaded(kind, fileName);
     return true;
 }
 

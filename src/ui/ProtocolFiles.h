@@ -28,8 +28,8 @@ public:
     // Where messages go; a box over the window unless a test listens instead.
     void SetMessageSink(std::function<void(const QString&)> sink) { sink_ = std::move(sink); }
 
-    // Start-up: the backup of the last run back into the table.
-    void LoadBackup();
+    // Start-up: the backup of the last run back into the table; true when it brought rows.
+    bool LoadBackup();
     // Writes the protocol as the kind of file; a failure is shown, never reported as saved.
     bool Save(const QString& fileName, ProtocolFileKind kind);
     // Replaces the protocol from the file; a file that cannot be read leaves it as it was.
@@ -44,9 +44,12 @@ public:
     QList<FileFilterEntry> SaveFilters;
     QList<FileFilterEntry> OpenFilters;
 
+    // A notice that does not stop the race.
+    void Notice(const QString& message);
+
 signals:
     // A protocol was loaded from a file of this kind.
-    void Loaded(ProtocolFileKind kind);
+    void Loaded(ProtocolFileKind kind, const QString& fileName);
 
 private:
     ProtocolRows Rows() const;
@@ -54,7 +57,6 @@ private:
     // The page for viewing and printing, or empty when it could not be written.
     QString WriteViewPage();
     void Show(const QString& message);
-    void Notice(const QString& message);
 
     TSortGrid& grid_;
     const QLineEdit& eTitle_;

@@ -58,6 +58,56 @@ private slots:
         QVERIFY(!reported[1][1].value<FileWriteResult>().ok);
         QVERIFY(reported[2][1].value<FileWriteResult>().ok);
     }
+
+    void appendsJoinInOrderAndWhatFailedIsWrittenFirstLater() {
+        std::mutex mutex;
+        std::condition_variable released;
+        bool open = false, failing = true;
+        int entered = 0;
+        QStringList written;
+        TBackgroundWriter writer;
+        writer.SetAppendSink([&](const QString& file, const QByteArray& bytes,
+                                 const QByteArray& header, bool sync, qsizetype& done) {
+            std::unique_lock lock(mutex);
+            ++entered;
+            released.wait(lock, [&] { return open; });
+            written << file + "=" + QString::fromLatin1(header + "|" + bytes) + (sync ? "!" : "");
+            FileWriteResult result;
+            result.ok = !failing;
+            // A disk that fills up halfway: the first byte got there.
+            done = failing ? std::min<qsizetype>(bytes.size(), 1) : bytes.size();
+            return result;
+        });
+        writer.SetSink([&](const QString& file, const QByteArray& bytes) {
+            std::lock_guard lock(mutex);
+            written << file + "=" + QString::fromLatin1(bytes);
+            FileWriteResult result;
+            result.ok = true;
+            return result;
+        });
+        writer.Append("j", "1", "H", false); // taken at once, held by the disk
+        QTRY_VERIFY([&] {
+            std::lock_guard lock(mutex);
+            return entered == 1;
+        }());
+        writer.Append("j", "2", "H", false);
+        writer.Submit("b", "x"); // a whole file in between keeps its place
+        writer.Append("j", "3", "H", true);
+        {
+            std::lock_guard lock(mutex);
+            open = true;
+        }
+        released.notify_all();
+        writer.Drain();
+        {
+            std::lock_guard lock(mutex);
+            failing = false;
+        }
+        writer.Append("j", "4", "H", false);
+        writer.Drain();
+        // "2" and "3" waited together; of them only "2" got there, so "3" goes first next time.
+        QCOMPARE(written, (QStringList{"j=H|1", "j=H|23!", "b=x", "j=H|34"}));
+    }
 };
 RENNUHR_TEST(BackgroundWriterTest);
 

@@ -78,7 +78,8 @@ private slots:
         for (QAction* action : g.grid.PopupMenuProtokol->actions())
             if (action->isVisible()) visible << action->text();
         QCOMPARE(visible, (QStringList{"Joker                 (Strg+J)", "Zeile entfernen (Strg+0)",
-                                       "Neue Zeile         (Strg+N)", "Rezult entfernen"}));
+                                       "Neue Zeile         (Strg+N)", "Rezult entfernen", "",
+                                       "Rennjournal        (F3)"}));
         QVERIFY(!g.grid.SortierenKlassenZeit1->isVisible());
         QVERIFY(!g.grid.mPlatz->isVisible());
     }

@@ -87,6 +87,24 @@ private slots:
         QCOMPARE(edges.pulsed, pulsed);
     }
 
+    void foldedPulsesAreCounted() {
+        const TLineCounts zero = Counts(0, 0, 0, 0);
+        // Level unchanged: every two transitions are a pulse; changed: the first one is the
+        // change itself.
+        const TLineEdges edges =
+            DecodeLineEdges(kModemDSR, kModemCTS, zero, Counts(3, 4, 0, 2), true);
+        QCOMPARE(FoldedPulses(edges.folded, kModemCTS), 1u);
+        QCOMPARE(FoldedPulses(edges.folded, kModemDSR), 1u);
+        QCOMPARE(FoldedPulses(edges.folded, kModemRLSD), 1u);
+        const TLineEdges single = DecodeLineEdges(0, kModemRLSD, zero, Counts(0, 0, 0, 1), true);
+        QCOMPARE(FoldedPulses(single.folded, kModemRLSD), 0u);
+        const TLineEdges many = DecodeLineEdges(0, 0, zero, Counts(6, 0, 0, 0), true);
+        QCOMPARE(FoldedPulses(many.folded, kModemCTS), 3u);
+        // Without counters nothing between two reads is known.
+        const TLineEdges none = DecodeLineEdges(0, 0, zero, Counts(6, 0, 0, 0), false);
+        QCOMPARE(FoldedPulses(none.folded, kModemCTS), 0u);
+    }
+
     void portNumbersMapToDevices() {
         const QList<QPair<int, QString>> mapped = {{0, ""},
                                                    {1, "/dev/ttyS0"},

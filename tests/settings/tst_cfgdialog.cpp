@@ -117,8 +117,10 @@ private slots:
         f.settings.Alg = 1;
         f.settings.ColSpeed0 = false;
         f.settings.ManyStart = true;
+        f.settings.MinTime = 1500;
         f.Open();
         QCOMPARE(f.dialog->sfeLen->text(), QString("0,402"));
+        QCOMPARE(f.dialog->seMinTime->text(), QString("1,5"));
         QCOMPARE(f.dialog->seFinalLen->text(), QString("392,0"));
         QCOMPARE(f.dialog->seCentrLen->text(), QString("201,5"));
         QCOMPARE(f.dialog->seWait->text(), QString("2,5"));
@@ -155,14 +157,15 @@ private slots:
         Fixture::Type(f.dialog->seCentrLen, "201,35");
         Fixture::Type(f.dialog->seStartLen, "12,3");
         Fixture::Type(f.dialog->seWait, "1,0005");
+        Fixture::Type(f.dialog->seMinTime, "2,5");
         // A distance disabled with its barrier still keeps what it shows.
         f.dialog->cbLsStart->setChecked(false);
         f.dialog->OKBtn->click();
 
         QVERIFY(!f.dialog->isVisible());
         const TRaceSettings& s = f.settings;
-        QCOMPARE(QList<int>({s.Length, s.LengthF, s.LengthC, s.LengthS, s.WaitStart}),
-                 QList<int>({402, 3012, 2014, 123, 1000}));
+        QCOMPARE(QList<int>({s.Length, s.LengthF, s.LengthC, s.LengthS, s.WaitStart, s.MinTime}),
+                 QList<int>({402, 3012, 2014, 123, 1000, 2500}));
         QCOMPARE(QList<int>({s.Port, s.Alg, s.Monitor}), QList<int>({16, 1, 1}));
         QCOMPARE(
             QList<bool>({s.Klass, s.ManyStart, s.ColSpeed0, s.ColSpeed1, s.ColSpeed2, s.ColSpeed3}),

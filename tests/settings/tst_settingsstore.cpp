@@ -210,7 +210,8 @@ private slots:
                                      .ColSpeed1 = true,
                                      .ColSpeed2 = false,
                                      .ColSpeed3 = false,
-                                     .ManyStart = true};
+                                     .ManyStart = true,
+                                     .MinTime = 2500};
         const TWindowBounds bounds{2000, 40, 1024, 700, true};
         const QString path = dir.filePath("Rennuhr.conf");
         {
@@ -220,10 +221,23 @@ private slots:
         // A copy is parsed afresh from the file, not served from the process's cache.
         const QString copy = dir.filePath("copy.conf");
         QVERIFY(QFile::copy(path, copy));
-        QCOMPARE(QSettings(copy, QSettings::IniFormat).allKeys().size(), 22);
+        QCOMPARE(QSettings(copy, QSettings::IniFormat).allKeys().size(), 23);
         const Loaded loaded = Load(copy);
         QCOMPARE(AsStored(loaded.settings, loaded.bounds), AsStored(saved, bounds));
+        QCOMPARE(loaded.settings.MinTime, 2500);
         QVERIFY(loaded.bounds.HasPosition);
+    }
+
+    void theMinimumTimeIsReadOnItsOwn() {
+        QTemporaryDir dir;
+        // A store of an earlier version has none: the default stays.
+        QCOMPARE(Load(WriteStore(dir)).settings.MinTime, 1000);
+        // The reading of the original values stopped early; the minimum time is still read.
+        const Loaded stopped = Load(WriteStore(dir, {{"FilterInd", QString()}}, "MinTime=1500\n"));
+        QCOMPARE(stopped.settings.MinTime, 1500);
+        QCOMPARE(stopped.settings.LengthF, 3920);
+        QCOMPARE(Load(WriteStore(dir, {}, "MinTime=-5\n")).settings.MinTime, 1000);
+        QCOMPARE(Load(WriteStore(dir, {}, "MinTime=viel\n")).settings.MinTime, 1000);
     }
 
     void writeFailureNamesTheFirstValueNotWritten() {

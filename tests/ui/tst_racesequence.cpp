@@ -79,7 +79,7 @@ private slots:
         QVERIFY(c.w.bFehlStart1->isHidden() && c.w.bFehlStart2->isHidden());
         QVERIFY(c.w.ImageLSstart->isHidden()); // no barrier port: manual mode
         QCOMPARE(c.w.Sequence->StartLight(), 2);
-        QCOMPARE(c.w.HideMenu->actions().size(), 19);
+        QCOMPARE(c.w.HideMenu->actions().size(), 20);
         QCOMPARE(c.w.HideMenu->actions().first()->shortcut(), QKeySequence(Qt::Key_F5));
         QCOMPARE(c.w.HideMenu->actions().last()->text(), QString("&Beenden"));
     }
