@@ -22,6 +22,8 @@ struct TRaceSettings {
     bool ColSpeed2 = true; // intermediate barrier wired
     bool ColSpeed3 = true; // top-speed barrier wired
     bool ManyStart = false;
+    bool LiveResults = false; // the results page on the local network
+    int LivePort = 8080;
 
     // Barrier events that complete a lane; the stop barrier always exists.
     // Kept as a field because it only follows the flags when the lamps are laid out.

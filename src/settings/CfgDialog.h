@@ -15,6 +15,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 class QTimer;
 class TSpinFloatEdit;
 class TTrackSchematic;
@@ -31,6 +32,9 @@ struct TCfgActions {
     std::function<QString(int port)> PortNotice; // what the operator must know about port n
     std::function<void()> ShowBarrierLamps;      // lamps and BarrierCount follow ColSpeed0 … 3
     std::function<void()> FormResize;            // protocol columns follow ColSpeed0 … 2
+    std::function<void()> ApplyLiveResults;      // the results page follows LiveResults, LivePort
+    // Why the results page on port n is not served, empty when it is or nothing is known.
+    std::function<QString(int port)> LiveNotice;
 };
 
 // A number scaled by a power of ten and rounded to the nearest integer, halves to even,
@@ -40,7 +44,8 @@ struct TCfgActions {
 int ScaleRounded(double value, int factor);
 
 // The settings dialog: serial port, barriers and their distances, track length, start
-// lock-out, start-light polarity, TV screen and class handling. It edits the race settings
+// lock-out, start-light polarity, TV screen, class handling and the results page on the
+// local network. It edits the race settings
 // it was created with and reaches the rest of the program only through TCfgActions.
 class TCfgDialog : public QDialog {
     Q_OBJECT
@@ -89,6 +94,12 @@ public:
     QComboBox* cbMonitor;
     QCheckBox* cbKlass;
     QCheckBox* cbManyStart;
+    QCheckBox* cbLive;
+    QLabel* LabLivePort;
+    QSpinBox* seLivePort;
+    // While cbLive is ticked: the address phones open, with its QR code, or why it cannot be.
+    QLabel* LabLiveAddress;
+    QLabel* ImageLiveQr;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
     QTimer* TimerBlink;
@@ -101,6 +112,9 @@ private:
     void CreateControls(const TPortScan& ports);
     // Shows the notice for the chosen port and makes room for it.
     void ShowPortNotice();
+    void ShowLiveAddress();
+    // Moves the controls below the notice and the live address by the room these take.
+    void PlaceBelow();
     bool PortChosen() const;
     int ChosenPort() const;
     void UpdateEnabledStates();
@@ -116,5 +130,7 @@ private:
     QStringList refusedNotices_;
     // The controls below the notice, at their places without one.
     QList<QPair<QWidget*, int>> belowNotice_;
+    int noticeRoom_ = 0;
+    int liveRoom_ = 0;
     int blinkPhase_ = 0;
 };
