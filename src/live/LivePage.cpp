@@ -30,6 +30,7 @@ main { padding: 10px; }
 .name { font-size: 24px; min-height: 30px; overflow-wrap: anywhere; }
 .clock { font-size: 68px; line-height: 1.05; font-variant-numeric: tabular-nums; letter-spacing: 1px; }
 .result { display: flex; flex-wrap: wrap; gap: 4px 10px; align-items: center; min-height: 34px; font-size: 20px; }
+.line { white-space: pre-wrap; }
 .badge { display: none; padding: 2px 10px; border-radius: 6px; color: #fff; font-size: 24px; }
 .winner .badge.win { display: inline-block; background: #008A00; }
 .false-start .badge.fs { display: inline-block; background: #C00000; }
@@ -48,7 +49,7 @@ ol#heats li { border-top: 2px solid #000; padding: 6px 0; }
 .table-wrap { overflow-x: auto; margin-bottom: 14px; }
 table { border-collapse: collapse; width: 100%; font-size: 18px; }
 caption { text-align: left; font-size: 22px; padding: 6px 0; }
-th, td { border: 2px solid #000; padding: 4px 6px; white-space: nowrap; text-align: left; }
+th, td { border: 2px solid #000; padding: 4px 5px; white-space: nowrap; text-align: left; }
 th { background: #000; color: #fff; }
 tr:nth-child(even) td { background: #EEE; }
 </style>
