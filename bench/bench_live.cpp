@@ -91,7 +91,7 @@ private:
 struct Figures {
     int ticks = 0;
     double p50 = 0, p99 = 0, max = 0, min = 0;
-    double within = 0; // share of intervals within 10 ± 2 ms
+    double within = 0;      // share of intervals within 10 ± 2 ms
     double deviation99 = 0; // 99th percentile of |interval - 10 ms|
 };
 
@@ -112,8 +112,8 @@ Figures Heat(TFormMain& w, std::function<void()> duringHeat = {}) {
 
     std::vector<double> intervals;
     for (size_t i = 1; i < stamps.size(); ++i)
-        intervals.push_back(std::chrono::duration<double, std::milli>(stamps[i] - stamps[i - 1])
-                                .count());
+        intervals.push_back(
+            std::chrono::duration<double, std::milli>(stamps[i] - stamps[i - 1]).count());
     std::sort(intervals.begin(), intervals.end());
     Figures f;
     if (intervals.empty()) return f;
@@ -200,7 +200,8 @@ int main(int argc, char* argv[]) {
                 pages.events.load() - eventsBefore,
                 double(pages.events.load() - eventsBefore) / kClients / (kHeatMs / 1000.0));
 
-    QMetaObject::invokeMethod(&pages, [&] { pages.Close(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        &pages, [&] { pages.Close(); }, Qt::BlockingQueuedConnection);
     pagesThread.quit();
     pagesThread.wait();
     const bool ok = loaded.deviation99 <= 2 && pages.withResult.load() == kClients &&

@@ -79,15 +79,14 @@ public:
     bool Open(const QString& profile) {
         const QJsonObject chrome{
             {"binary", "/usr/bin/chromium"},
-            {"args", QJsonArray{"--headless=new", "--no-sandbox", "--disable-gpu",
-                                "--disable-dev-shm-usage", "--no-first-run",
-                                "--user-data-dir=" + profile}},
-            {"mobileEmulation",
-             QJsonObject{{"deviceMetrics", QJsonObject{{"width", 390},
-                                                       {"height", 844},
-                                                       {"pixelRatio", 1.0},
-                                                       {"touch", true},
-                                                       {"mobile", true}}}}}};
+            {"args",
+             QJsonArray{"--headless=new", "--no-sandbox", "--disable-gpu",
+                        "--disable-dev-shm-usage", "--no-first-run", "--user-data-dir=" + profile}},
+            {"mobileEmulation", QJsonObject{{"deviceMetrics", QJsonObject{{"width", 390},
+                                                                          {"height", 844},
+                                                                          {"pixelRatio", 1.0},
+                                                                          {"touch", true},
+                                                                          {"mobile", true}}}}}};
         const QJsonValue session =
             Call("POST", "/session",
                  {{"capabilities",
@@ -114,10 +113,8 @@ public:
         return -1;
     }
     bool Screenshot(const QString& file) {
-        const QByteArray png =
-            QByteArray::fromBase64(Call("GET", "/session/" + session_ + "/screenshot")
-                                       .toString()
-                                       .toLatin1());
+        const QByteArray png = QByteArray::fromBase64(
+            Call("GET", "/session/" + session_ + "/screenshot").toString().toLatin1());
         QFile out(file);
         return !png.isEmpty() && out.open(QIODevice::WriteOnly) && out.write(png) == png.size();
     }
@@ -184,8 +181,8 @@ int main(int argc, char* argv[]) {
     chromedriver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     chromedriver.start("chromedriver", {QStringLiteral("--port=%1").arg(driverPort)});
     Driver driver(driverPort);
-    const bool up = chromedriver.waitForStarted(10000) &&
-                    QTest::qWaitFor([&] { return driver.Up(); }, 20000);
+    const bool up =
+        chromedriver.waitForStarted(10000) && QTest::qWaitFor([&] { return driver.Up(); }, 20000);
     Check(up, "chromedriver is ready");
     if (!up || !driver.Open(profile.path())) {
         Check(false, "Chromium opened");
@@ -231,8 +228,8 @@ int main(int argc, char* argv[]) {
     if (!screenshot.isEmpty()) Check(driver.Screenshot(screenshot), "screenshot " + screenshot);
 
     driver.Run("document.querySelector('#tab-protocol').click(); return true;");
-    Check(driver.Until("return document.querySelectorAll('#protocol tbody tr').length === 4;", 3000) >=
-              0,
+    Check(driver.Until("return document.querySelectorAll('#protocol tbody tr').length === 4;",
+                       3000) >= 0,
           "the protocol tab");
     if (!screenshot.isEmpty()) {
         QString second = screenshot;
@@ -244,7 +241,8 @@ int main(int argc, char* argv[]) {
     // The server goes away and comes back: the page follows by itself.
     w.race.settings.LiveResults = false;
     w.ApplyLiveResults();
-    Check(driver.Until("return document.querySelector('#status').className === 'lost';", 15000) >= 0,
+    Check(driver.Until("return document.querySelector('#status').className === 'lost';", 15000) >=
+              0,
           "the page notices the lost connection");
     w.race.settings.LiveResults = true;
     w.ApplyLiveResults();

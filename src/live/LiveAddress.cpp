@@ -13,7 +13,8 @@ namespace {
 // the machine has no other, so those come second.
 int Preference(const QHostAddress& address) {
     const quint32 ip = address.toIPv4Address();
-    const bool privateUse = (ip >> 24) == 10 || (ip >> 20) == (172u << 4 | 1) || (ip >> 16) == (192u << 8 | 168);
+    const bool privateUse =
+        (ip >> 24) == 10 || (ip >> 20) == (172u << 4 | 1) || (ip >> 16) == (192u << 8 | 168);
     if (privateUse) return 0;
     if (address.isLinkLocal()) return 2;
     return 1;

@@ -19,8 +19,8 @@ int FaceMs(const ClockFace& face) {
 
 } // namespace
 
-TLiveFeed::TLiveFeed(TFrame1* lane1, TFrame1* lane2, TSortGrid* grid,
-                     const TRaceSettings& settings, TLiveServer* server, QObject* parent)
+TLiveFeed::TLiveFeed(TFrame1* lane1, TFrame1* lane2, TSortGrid* grid, const TRaceSettings& settings,
+                     TLiveServer* server, QObject* parent)
     : QObject(parent), lane1_(lane1), lane2_(lane2), grid_(grid), settings_(settings),
       server_(server), running_(new QTimer(this)), soon_(new QTimer(this)),
       protocolSoon_(new QTimer(this)) {

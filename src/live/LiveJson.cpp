@@ -21,11 +21,16 @@ QByteArray SafeJson(const QJsonObject& object) {
 }
 
 QJsonObject LaneJson(const LiveLane& lane) {
-    return {{"start", lane.startNumber}, {"ready", lane.readyNumber},
-            {"name", lane.name},         {"running", lane.running},
-            {"ms", lane.ms},             {"clock", ClockText(lane.ms)},
-            {"stopped", lane.stopped},   {"time", lane.time},
-            {"line", lane.line},         {"winner", lane.winner},
+    return {{"start", lane.startNumber},
+            {"ready", lane.readyNumber},
+            {"name", lane.name},
+            {"running", lane.running},
+            {"ms", lane.ms},
+            {"clock", ClockText(lane.ms)},
+            {"stopped", lane.stopped},
+            {"time", lane.time},
+            {"line", lane.line},
+            {"winner", lane.winner},
             {"falseStart", lane.falseStart}};
 }
 
@@ -77,9 +82,9 @@ QList<ClassGroup> GroupByClass(const ProtocolRows& rows, const QStringList& clas
 QByteArray LiveStateJson(const LiveState& state) {
     QJsonArray heats;
     for (const LiveHeat& heat : state.heats)
-        heats.append(QJsonObject{{"at", heat.at},
-                                 {"lanes", QJsonArray{LaneJson(heat.lanes[0]),
-                                                      LaneJson(heat.lanes[1])}}});
+        heats.append(
+            QJsonObject{{"at", heat.at},
+                        {"lanes", QJsonArray{LaneJson(heat.lanes[0]), LaneJson(heat.lanes[1])}}});
     return SafeJson({{"title", state.title},
                      {"lanes", QJsonArray{LaneJson(state.lanes[0]), LaneJson(state.lanes[1])}},
                      {"heats", heats},

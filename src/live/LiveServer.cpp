@@ -65,9 +65,9 @@ public:
         if (!gate->listen(address, port)) {
             const auto error = gate->serverError();
             delete gate;
-            emit Failed(TLiveServer::ListenFailureText(
-                port, error == QAbstractSocket::AddressInUseError,
-                error == QAbstractSocket::SocketAccessError));
+            emit Failed(
+                TLiveServer::ListenFailureText(port, error == QAbstractSocket::AddressInUseError,
+                                               error == QAbstractSocket::SocketAccessError));
             return;
         }
         gate_ = gate;
@@ -124,7 +124,8 @@ protected:
         if (path == u"/")
             Respond(request, socket, Status::Ok, "text/html; charset=utf-8", page_);
         else if (path == u"/app.js")
-            Respond(request, socket, Status::Ok, "text/javascript; charset=utf-8", LivePageScript());
+            Respond(request, socket, Status::Ok, "text/javascript; charset=utf-8",
+                    LivePageScript());
         else if (path == u"/api/state")
             Respond(request, socket, Status::Ok, "application/json", state_);
         else if (path == u"/api/protocol")
@@ -137,9 +138,7 @@ protected:
         return true;
     }
 
-    void missingHandler(const QHttpServerRequest&, QTcpSocket* socket) override {
-        socket->abort();
-    }
+    void missingHandler(const QHttpServerRequest&, QTcpSocket* socket) override { socket->abort(); }
 
 private:
     struct Connection {
@@ -239,7 +238,8 @@ private:
         const QList<QTcpSocket*> sockets = connections_.keys();
         for (QTcpSocket* socket : sockets) {
             const Connection& connection = connections_.value(socket);
-            const bool stalled = socket->bytesToWrite() > 0 && connection.quiet.elapsed() > kStalledMs;
+            const bool stalled =
+                socket->bytesToWrite() > 0 && connection.quiet.elapsed() > kStalledMs;
             const bool idle = !connection.stream && socket->bytesToWrite() == 0 &&
                               connection.quiet.elapsed() > kIdleMs;
             if (stalled || idle) {
@@ -300,7 +300,8 @@ void TLiveServer::Start(quint16 port, const QHostAddress& address) {
 void TLiveServer::Stop() {
     listening_ = false;
     port_ = 0;
-    if (worker_) QMetaObject::invokeMethod(worker_, &LiveHttpServer::Shutdown, Qt::QueuedConnection);
+    if (worker_)
+        QMetaObject::invokeMethod(worker_, &LiveHttpServer::Shutdown, Qt::QueuedConnection);
 }
 
 void TLiveServer::PublishState(const QByteArray& json, const QString& title) {

@@ -1,8 +1,8 @@
 #include "CfgDialog.h"
 
 #include "SettingsStore.h"
-#include "live/LiveAddress.h"
 #include "TrackSchematic.h"
+#include "live/LiveAddress.h"
 #include "serial/PortNotice.h"
 #include "widgets/SpinFloatEdit.h"
 
@@ -220,7 +220,8 @@ void TCfgDialog::CreateControls(const TPortScan& ports) {
     LabLiveAddress->setTextInteractionFlags(Qt::TextSelectableByMouse);
     ImageLiveQr = new QLabel(this);
     ImageLiveQr->setAlignment(Qt::AlignCenter);
-    for (QWidget* live : {static_cast<QWidget*>(LabLiveAddress), static_cast<QWidget*>(ImageLiveQr)})
+    for (QWidget* live :
+         {static_cast<QWidget*>(LabLiveAddress), static_cast<QWidget*>(ImageLiveQr)})
         live->hide();
 
     LabPortNotice = new QLabel(this);
@@ -305,16 +306,15 @@ void TCfgDialog::ShowLiveAddress() {
     const int port = seLivePort->value();
     const QString notice = on && actions_.LiveNotice ? actions_.LiveNotice(port) : QString();
     const QString address = LiveAddress(quint16(port));
-    LabLiveAddress->setText(notice.isEmpty()
-                                ? QStringLiteral("Auf dem Handy öffnen:\n") + address
-                                : notice);
+    LabLiveAddress->setText(notice.isEmpty() ? QStringLiteral("Auf dem Handy öffnen:\n") + address
+                                             : notice);
     LabLiveAddress->setStyleSheet(notice.isEmpty() ? QString()
                                                    : QStringLiteral("QLabel { color: #B00000; }"));
     const QImage code = notice.isEmpty() ? QrCodeImage(address, 3) : QImage();
-    ImageLiveQr->setPixmap(code.isNull() ? QPixmap()
-                                         : QPixmap::fromImage(code.scaled(
-                                               kQrSize, kQrSize, Qt::KeepAspectRatio,
-                                               Qt::FastTransformation)));
+    ImageLiveQr->setPixmap(
+        code.isNull() ? QPixmap()
+                      : QPixmap::fromImage(code.scaled(kQrSize, kQrSize, Qt::KeepAspectRatio,
+                                                       Qt::FastTransformation)));
     LabLiveAddress->setVisible(on);
     ImageLiveQr->setVisible(on && !code.isNull());
     seLivePort->setEnabled(on);

@@ -36,7 +36,8 @@ QList<QRect> PresentScreens();
 void LoadSettings(QSettings& store, TRaceSettings& settings, TWindowBounds& bounds,
                   const QList<QRect>& screens);
 
-// Writes the 22 values in their fixed order, then LiveResults and LivePort. On failure returns the message to show
+// Writes the 22 values in their fixed order, then LiveResults and LivePort. On failure returns the
+// message to show
 // ("Failed to set data for '<first value not written>'"); nothing is then saved.
 std::optional<QString> SaveSettings(QSettings& store, const TRaceSettings& settings,
                                     const TWindowBounds& bounds);

@@ -414,9 +414,9 @@ void TFormMonitor2::LayoutLive() {
 
     // The clocks keep their places: the code gets what is left beside them, at the bottom.
     const int gap = std::max(2, RoundHalfEven(k_ * 2));
-    const int left = std::max(Extras[0].winFrame->geometry().right(),
-                              Extras[1].winFrame->geometry().right()) +
-                     gap;
+    const int left =
+        std::max(Extras[0].winFrame->geometry().right(), Extras[1].winFrame->geometry().right()) +
+        gap;
     const int side = std::min(PanelTimer->width() - gap - left, PanelTimer->height() / 3);
     const QImage unit = QrCodeImage(liveAddress_, 1);
     if (unit.isNull() || side < unit.width()) return; // less than a pixel a module: unreadable

@@ -40,11 +40,11 @@ struct EventStream {
     QByteArray received;
 
     explicit EventStream(quint16 port) {
-        QObject::connect(&socket, &QTcpSocket::readyRead,
-                         [this] { received += socket.readAll(); });
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
         socket.connectToHost(QStringLiteral("127.0.0.1"), port);
         socket.waitForConnected(5000);
-        socket.write("GET /api/events HTTP/1.1\r\nHost: rennuhr\r\nAccept: text/event-stream\r\n\r\n");
+        socket.write(
+            "GET /api/events HTTP/1.1\r\nHost: rennuhr\r\nAccept: text/event-stream\r\n\r\n");
     }
     // The data of every "state" event so far, in order.
     QList<QJsonObject> States() const {

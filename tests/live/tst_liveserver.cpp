@@ -85,7 +85,8 @@ private slots:
             client.connectToHost("127.0.0.1", s.port);
             QVERIFY(client.waitForConnected(5000));
             const QByteArray request =
-                "GET /api/state HTTP/1.1\r\nHost: x\r\nX-Pad: " + QByteArray(padding, 'a') + "\r\n\r\n";
+                "GET /api/state HTTP/1.1\r\nHost: x\r\nX-Pad: " + QByteArray(padding, 'a') +
+                "\r\n\r\n";
             for (qsizetype at = 0; at < request.size(); at += 3000) {
                 client.write(request.mid(at, 3000));
                 client.flush();
@@ -197,7 +198,8 @@ private slots:
         protocol.rows = rows;
         protocol.classMode = true;
         protocol.classList = {"Open", "Pro"};
-        protocol.visibleColumns = {true, true, false, false, false, true, false, false, false, true};
+        protocol.visibleColumns = {true, true,  false, false, false,
+                                   true, false, false, false, true};
         const QJsonObject json = QJsonDocument::fromJson(LiveProtocolJson(protocol)).object();
         QCOMPARE(json["columns"].toArray().size(), 5); // column 10 counts as shown
         QCOMPARE(json["groups"][0]["rows"][0].toArray().first().toString(), QString("7"));

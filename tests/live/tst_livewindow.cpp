@@ -106,7 +106,8 @@ private slots:
 
         // The protocol tab has the heat's row, with the columns the table shows.
         QTRY_VERIFY(Fetch(port, "/api/protocol").body.contains("8,000"));
-        const QJsonObject table = QJsonDocument::fromJson(Fetch(port, "/api/protocol").body).object();
+        const QJsonObject table =
+            QJsonDocument::fromJson(Fetch(port, "/api/protocol").body).object();
         QCOMPARE(table["version"].toInt(), page.Last()["protocol"].toInt());
         QCOMPARE(table["groups"][0]["rows"][0][1].toString(), QString("<i>Max</i>"));
     }

@@ -238,7 +238,8 @@ private slots:
         QVERIFY(!older.settings.LiveResults);
         QCOMPARE(older.settings.LivePort, 8080);
         for (const char* port : {"0", "65536", "-1", "abc"}) {
-            const Loaded bad = Load(WriteStore(dir, {}, QByteArray("LiveResults=1\nLivePort=") + port + '\n'));
+            const Loaded bad =
+                Load(WriteStore(dir, {}, QByteArray("LiveResults=1\nLivePort=") + port + '\n'));
             QVERIFY(bad.settings.LiveResults);
             QCOMPARE(bad.settings.LivePort, 8080);
         }
