@@ -2,12 +2,12 @@
 // page open, then with 200 pages following it. Prints the lane clock's tick intervals on the
 // window's thread and whether every page got the result.
 
+#include "RunSandbox.h"
 #include "live/LiveServer.h"
 #include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
 #include "serial/SimulatedSerialDevice.h"
 #include "ui/MainWindow.h"
-#include "ui/Program.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -15,7 +15,6 @@
 #include <QJsonObject>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -144,12 +143,9 @@ void Print(const char* what, const Figures& f) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QTemporaryDir sandbox;
-    qputenv("XDG_CONFIG_HOME", (sandbox.path() + "/config").toUtf8());
-    qputenv("XDG_DATA_HOME", (sandbox.path() + "/data").toUtf8());
+    RunSandbox sandbox;
     QApplication app(argc, argv);
-    QDir().mkpath(sandbox.path() + "/program");
-    OverrideProgramFolder(sandbox.path() + "/program");
+    sandbox.UseProgramFolder();
 
     auto cable = TSimulatedSerialPort::Create();
     TFormMain w(nullptr, cable->Factory());

@@ -2,13 +2,13 @@
 // imitation panel and checks that the page shows the winner within a second. With
 // --screenshot FILE it also keeps what a phone of 390 x 844 shows, and FILE-protokoll.png.
 
+#include "RunSandbox.h"
 #include "live/LiveServer.h"
 #include "protocol/SortGrid.h"
 #include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
 #include "serial/SimulatedSerialDevice.h"
 #include "ui/MainWindow.h"
-#include "ui/Program.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -138,12 +138,9 @@ const char kLane1Won[] =
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QTemporaryDir sandbox;
-    qputenv("XDG_CONFIG_HOME", (sandbox.path() + "/config").toUtf8());
-    qputenv("XDG_DATA_HOME", (sandbox.path() + "/data").toUtf8());
+    RunSandbox sandbox;
     QApplication app(argc, argv);
-    QDir().mkpath(sandbox.path() + "/program");
-    OverrideProgramFolder(sandbox.path() + "/program");
+    sandbox.UseProgramFolder();
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     const QStringList args = app.arguments();
     const qsizetype shotAt = args.indexOf("--screenshot");

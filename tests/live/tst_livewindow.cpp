@@ -7,7 +7,9 @@
 #include "protocol/SortGrid.h"
 #include "race/LaneTimer.h"
 #include "settings/CfgDialog.h"
+#include "settings/SettingsStore.h"
 #include "ui/Monitor2.h"
+#include "ui/Program.h"
 
 #include <QCheckBox>
 #include <QJsonArray>
@@ -45,6 +47,24 @@ private slots:
         QVERIFY(!t.w.CfgDialog->cbLive->isChecked());
         QCOMPARE(t.w.CfgDialog->seLivePort->value(), 8080);
         QVERIFY(t.w.CfgDialog->LabLiveAddress->isHidden());
+    }
+
+    // Switched on and closed: the next start serves the page again, on the stored port.
+    void storedOnServesFromTheStart() {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        {
+            QSettings store(QString::fromLatin1(kSettingsOrganization), ProgramTitle());
+            store.setValue("LiveResults", 1);
+            store.setValue("LivePort", port);
+        }
+        Track t(false);
+        QVERIFY(t.w.LiveServer);
+        QTRY_VERIFY(t.w.LiveServer->IsListening());
+        QCOMPARE(t.w.LiveServer->Port(), port);
+        QCOMPARE(Fetch(port, "/").status, 200);
     }
 
     void aHeatFromStartToTheWinner() {
