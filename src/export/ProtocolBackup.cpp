@@ -7,28 +7,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
-#include <QTemporaryFile>
 #include <QTimer>
 
 #include <algorithm>
 #include <chrono>
 
-namespace {
-
-// Trying is the only honest test: permissions, read-only mounts and a missing folder all
-// show up as a file that cannot be created.
-bool FolderIsWritable(const QString& folder) {
-    if (folder.isEmpty()) return false;
-    QTemporaryFile probe(folder + QStringLiteral("/.backup-probe-XXXXXX"));
-    return probe.open();
-}
-
-} // namespace
-
 ProtocolBackup::ProtocolBackup(RowsSource source, TBackgroundWriter* writer, QObject* parent)
-    : ProtocolBackup(Location{ProgramFolder(), ProgramTitle(),
-                              QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)},
+    : ProtocolBackup(Location{ProgramWriteFolder(), ProgramTitle(), UserDataFolder()},
                      std::move(source), writer, parent) {}
 
 ProtocolBackup::ProtocolBackup(Location location, RowsSource source, TBackgroundWriter* writer,
@@ -45,10 +30,9 @@ QString ProtocolBackup::BackupFileName(const QString& folder, const QString& pro
 }
 
 QString ProtocolBackup::FilePath() const {
-    const QString folder = prepared_                                   ? folder_
-                           : FolderIsWritable(location_.programFolder) ? location_.programFolder
-                                                                       : location_.dataFolder;
-    return BackupFileName(folder, location_.programTitle);
+    return BackupFileName(prepared_ ? folder_
+                                    : WritableFolder(location_.programFolder, location_.dataFolder),
+                          location_.programTitle);
 }
 
 qint64 ProtocolBackup::Now() const {
@@ -74,9 +58,7 @@ QString ProtocolBackup::KeepAside(const QString& path) {
 void ProtocolBackup::Prepare() {
     if (prepared_) return;
     prepared_ = true;
-    folder_ =
-        FolderIsWritable(location_.programFolder) ? location_.programFolder : location_.dataFolder;
-    if (folder_ == location_.dataFolder && !folder_.isEmpty()) QDir().mkpath(folder_);
+    folder_ = WritableFolder(location_.programFolder, location_.dataFolder);
 }
 
 ProtocolBackup::LoadResult ProtocolBackup::Load(const QStringList& headerTexts) {

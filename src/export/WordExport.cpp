@@ -258,8 +258,8 @@ QString GermanLongDate(const QDate& date) {
         .toString(date, QStringLiteral("dddd, d. MMMM yyyy"));
 }
 
-QString WordTemplatePath(const QString& programFolder) {
-    return programFolder + QStringLiteral("/Protokollvorlage.docx");
+QString WordTemplateName() {
+    return QStringLiteral("Protokollvorlage.docx");
 }
 
 std::optional<QByteArray> WordDocumentBytes(const WordDocumentContent& content, QString* error) {

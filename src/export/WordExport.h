@@ -12,8 +12,8 @@
 // "Dienstag, 8. Dezember 2026": the German long date of the document's date line.
 QString GermanLongDate(const QDate& date);
 
-// "Protokollvorlage.docx" in the given folder (the program folder).
-QString WordTemplatePath(const QString& programFolder);
+// "Protokollvorlage.docx", a read-only file of the program.
+QString WordTemplateName();
 
 struct WordDocumentContent {
     ProtocolRows rows;

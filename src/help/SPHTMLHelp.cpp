@@ -110,7 +110,7 @@ TSPHelpViewer* Viewer() {
 }
 
 QString ApplicationHelpFile() {
-    return ProgramFolder() + QLatin1Char('/') + ProgramTitle() + QStringLiteral(".hlp");
+    return ProgramFile(ProgramTitle() + QStringLiteral(".hlp"));
 }
 
 QString EngineMissingText() {

@@ -57,7 +57,7 @@ void Shutdown();
 // Null when the engine could not be created.
 TSPHelpViewer* Viewer();
 
-// The program path with the extension ".hlp".
+// The program's name with the extension ".hlp", beside it or installed (ProgramFile).
 QString ApplicationHelpFile();
 
 // Text of the warning shown when the engine could not be created.

@@ -633,7 +633,7 @@ void TFormMain::StartUp() {
     setWindowTitle(title + QStringLiteral(" v 1.1"));
     Sequence->SetStartLight(2);
     auto soundFile = [](const QString& name) {
-        const QString path = ProgramFolder() + u'/' + name;
+        const QString path = ProgramFile(name);
         return QFileInfo::exists(path) ? path : QString();
     };
     race.state.StopSoundFile = soundFile(QStringLiteral("stopp.wav"));

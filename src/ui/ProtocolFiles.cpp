@@ -81,7 +81,7 @@ bool TProtocolFiles::Save(const QString& fileName, ProtocolFileKind kind) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         result =
             WriteWordDocument(fileName, {Rows(), Visible(), eTitle_.text(), QDate::currentDate(),
-                                         WordTemplatePath(ProgramFolder())});
+                                         ProgramFile(WordTemplateName())});
         QApplication::restoreOverrideCursor();
         break;
     }

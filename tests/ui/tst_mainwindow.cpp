@@ -1,11 +1,17 @@
 #include "TestMain.h"
 
+#include "export/ProtocolBackup.h"
+#include "help/SPHTMLHelp.h"
 #include "protocol/SortGrid.h"
 #include "race/LaneTimer.h"
 #include "ui/MainWindow.h"
 #include "ui/Program.h"
+#include "ui/ProtocolFiles.h"
 #include "widgets/Digit.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QImage>
 #include <QLabel>
@@ -70,6 +76,29 @@ private slots:
         for (int column = 0; column < kProtocolColumns; ++column)
             total += window.SortGrid1->ColumnWidth(column);
         QCOMPARE(total, window.SortGrid1->viewport()->width());
+    }
+
+    // A build folder has them beside the executable, an installed program under share/rennuhr.
+    void readOnlyFilesBesideTheProgramOrInstalled() {
+        {
+            TFormMain window;
+            QVERIFY(window.race.state.StartSoundFile.isEmpty());
+            QVERIFY(window.race.state.StopSoundFile.isEmpty());
+        }
+        const QString installed = InstalledFilesFolder();
+        QVERIFY(QDir().mkpath(installed));
+        const QString help = ProgramTitle() + ".hlp";
+        for (const QString& name : {QString("start.wav"), QString("stopp.wav"), help})
+            QVERIFY(QFile(installed + "/" + name).open(QIODevice::WriteOnly));
+        QVERIFY(QFile(ProgramFolder() + "/start.wav").open(QIODevice::WriteOnly));
+
+        TFormMain window;
+        QCOMPARE(window.race.state.StartSoundFile, ProgramFolder() + "/start.wav");
+        QCOMPARE(window.race.state.StopSoundFile, installed + "/stopp.wav");
+        QCOMPARE(SPHTMLHelp::ApplicationHelpFile(), installed + "/" + help);
+        // Installed, it writes to the user's data folder even where it could write beside
+        // itself, as root can.
+        QCOMPARE(QFileInfo(window.Files->Backup->FilePath()).path(), UserDataFolder());
     }
 
     void commaIsASerifBoldFace() {

@@ -11,6 +11,7 @@
 #include "ui/Monitor2.h"
 #include "ui/Program.h"
 #include "ui/ProtocolFiles.h"
+#include "ui/Termination.h"
 #include "ui/TitlePicture.h"
 #include "widgets/Digit.h"
 #include "widgets/Led.h"
@@ -29,6 +30,7 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include <csignal>
 #include <memory>
 
 #include <sys/stat.h>
@@ -265,6 +267,27 @@ private slots:
         auto w = Window(now);
         QVERIFY(w->ImageTitle->pixmap().isNull());
         QCOMPARE(w->ImageTitle->toolTip(), ProgramTitle() + ".jpg");
+    }
+
+    // Logout and shutdown send SIGTERM: the event loop ends at once, without asking about the
+    // heat that still runs, and main() destroys the window, which writes the backup.
+    void terminationSignalEndsTheProgramWithoutAQuestion() {
+        QuitOnTermination();
+        qint64 now = 0;
+        auto w = Window(now);
+        w->Sequence->mStart->trigger();
+        QVERIFY(w->FrameT1->IsRunning());
+        QWidget* question = nullptr;
+        QTimer giveUp;
+        giveUp.setSingleShot(true);
+        connect(&giveUp, &QTimer::timeout, [&question] {
+            question = QApplication::activeModalWidget();
+            QCoreApplication::exit(1);
+        });
+        giveUp.start(5000);
+        QTimer::singleShot(0, [] { std::raise(SIGTERM); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(question, nullptr);
     }
 
     // No window, no box, no question: the race goes on as if the key had not been pressed.
