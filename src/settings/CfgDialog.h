@@ -45,8 +45,8 @@ int ScaleRounded(double value, int factor);
 
 // The settings dialog: serial port, barriers and their distances, track length, start
 // lock-out, start-light polarity, TV screen, class handling and the results page on the
-// local network. It edits the race settings
-// it was created with and reaches the rest of the program only through TCfgActions.
+// local network. It edits the race settings it was created with and reaches the rest of the
+// program only through TCfgActions.
 class TCfgDialog : public QDialog {
     Q_OBJECT
 public:

@@ -31,13 +31,13 @@ QList<QRect> PresentScreens();
 
 // Reads the 22 values in their fixed order; the first missing or mistyped value ends the
 // reading and everything after it keeps its default. LiveResults and LivePort follow, each
-// read on its own. Monitor is then clamped to the screens,
-// and a position that would put the window where nobody can see it is dropped.
+// read on its own. Monitor is then clamped to the screens, and a position that would put the
+// window where nobody can see it is dropped.
 void LoadSettings(QSettings& store, TRaceSettings& settings, TWindowBounds& bounds,
                   const QList<QRect>& screens);
 
-// Writes the 22 values in their fixed order, then LiveResults and LivePort. On failure returns the
-// message to show
-// ("Failed to set data for '<first value not written>'"); nothing is then saved.
+// Writes the 22 values in their fixed order, then LiveResults and LivePort. On failure returns
+// the message to show ("Failed to set data for '<first value not written>'"); nothing is then
+// saved.
 std::optional<QString> SaveSettings(QSettings& store, const TRaceSettings& settings,
                                     const TWindowBounds& bounds);

@@ -97,7 +97,8 @@ public:
     TProtocolFiles* Files;
     TCfgDialog* CfgDialog;
     QTimer* TimerDate;
-    // The results page on the local network; both exist only while LiveResults is on.
+    // The results page on the local network: the feed only while LiveResults is on, the server
+    // (idle when off) from the first time it is switched on.
     TLiveServer* LiveServer = nullptr;
     TLiveFeed* LiveFeed = nullptr;
     // Why the results page is not served, for the notice bar; empty when it is.

@@ -10,6 +10,7 @@
 #include "settings/SettingsStore.h"
 #include "ui/Monitor2.h"
 #include "ui/Program.h"
+#include "widgets/Digit.h"
 
 #include <QCheckBox>
 #include <QJsonArray>
@@ -194,6 +195,32 @@ private slots:
         QVERIFY(!t.w.race.settings.LiveResults);
         QVERIFY(!t.w.LiveFeed);
         QVERIFY(t.w.LabPortNotice->isHidden());
+    }
+
+    // The code never covers a clock, its ring or a result line, on a TV or a 4:3 monitor.
+    void tvShowsTheAddressBesideTheClocks() {
+        Race race;
+        TFrame1 lane1(race, 1), lane2(race, 2);
+        TFormMonitor2 tv(&lane1, &lane2, race.settings);
+        tv.ShowLiveAddress("http://192.168.178.20:8080/");
+        for (const QRect& screen : {QRect(0, 0, 1920, 1080), QRect(0, 0, 1024, 768)}) {
+            tv.FitTo(screen);
+            QVERIFY(!tv.LabLiveAddress->isHidden());
+            QCOMPARE(tv.LabLiveAddress->text().trimmed(), QString("http://192.168.178.20:8080/"));
+            const QRect code = tv.ImageLiveQr->geometry();
+            QVERIFY(!tv.ImageLiveQr->isHidden());
+            QVERIFY(tv.PanelTimer->rect().contains(code));
+            for (const auto& extras : tv.Extras)
+                for (const QWidget* part : {extras.winFrame, extras.resultBar})
+                    QVERIFY(!part->geometry().intersects(code));
+            for (const TDigit* digit : {tv.Digit9, tv.Digit9a})
+                QVERIFY(!digit->geometry().intersects(code));
+        }
+        QVERIFY(tv.ImageLiveQr->width() >= 33); // one pixel a module at least
+        tv.FitTo(QRect(0, 0, 1920, 1080));
+        QVERIFY(tv.ImageLiveQr->width() >= 200);
+        tv.ShowLiveAddress({});
+        QVERIFY(tv.LabLiveAddress->isHidden() && tv.ImageLiveQr->isHidden());
     }
 
     void switchingOffClosesOpenPages() {
