@@ -24,6 +24,8 @@ struct TRaceSettings {
     bool ManyStart = false;
     // A final time below it is implausible ("Mindestzeit"), ms. Stored beside the others.
     int MinTime = 1000;
+    bool LiveResults = false; // the results page on the local network
+    int LivePort = 8080;
 
     // Barrier events that complete a lane; the stop barrier always exists.
     // Kept as a field because it only follows the flags when the lamps are laid out.

@@ -2,6 +2,7 @@
 
 #include "SettingsStore.h"
 #include "TrackSchematic.h"
+#include "live/LiveAddress.h"
 #include "serial/PortNotice.h"
 #include "widgets/SpinFloatEdit.h"
 
@@ -12,7 +13,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QThread>
 #include <QTimer>
 
@@ -25,7 +28,8 @@
 namespace {
 
 constexpr int kClientWidth = 479;
-constexpr int kClientHeight = 307;
+constexpr int kClientHeight = 335;
+constexpr int kQrSize = 100;
 constexpr int kRowHeight = 21;
 constexpr double kDesignLength = 0.402; // km
 
@@ -217,6 +221,23 @@ void TCfgDialog::CreateControls(const TPortScan& ports) {
             actions_.OpenLineTest(
                 {cbLsStart->isChecked(), cbLsCentr->isChecked(), cbLsFinal->isChecked()});
     });
+    cbLive = CheckBox(QStringLiteral("Live-Ergebnisse im Netzwerk"), this, QPoint(55, 274), false);
+    cbLive->setToolTip(QStringLiteral("Eine Ergebnisseite für Handys im WLAN der Strecke"));
+    LabLivePort = new QLabel(QStringLiteral("Port:"), this);
+    seLivePort = new QSpinBox(this);
+    seLivePort->setRange(1, 65535);
+    seLivePort->setValue(8080);
+    seLivePort->setGeometry(385, 273, 70, kRowHeight);
+    PlaceBefore(LabLivePort, seLivePort->x(), seLivePort->y());
+    LabLiveAddress = new QLabel(this);
+    LabLiveAddress->setWordWrap(true);
+    LabLiveAddress->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    LabLiveAddress->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ImageLiveQr = new QLabel(this);
+    ImageLiveQr->setAlignment(Qt::AlignCenter);
+    for (QWidget* live :
+         {static_cast<QWidget*>(LabLiveAddress), static_cast<QWidget*>(ImageLiveQr)})
+        live->hide();
 
     LabPortNotice = new QLabel(this);
     LabPortNotice->setWordWrap(true);
@@ -227,10 +248,10 @@ void TCfgDialog::CreateControls(const TPortScan& ports) {
     LabPortNotice->hide();
 
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setGeometry(8, 274, 75, 25);
+    OKBtn->setGeometry(8, 302, 75, 25);
     OKBtn->setDefault(true);
     CancelBtn = new QPushButton(QStringLiteral("Abbrechen"), this);
-    CancelBtn->setGeometry(kClientWidth - 8 - 75, 274, 75, 25);
+    CancelBtn->setGeometry(kClientWidth - 8 - 75, 302, 75, 25);
     connect(OKBtn, &QPushButton::clicked, this, &TCfgDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &TCfgDialog::reject);
 
@@ -238,10 +259,13 @@ void TCfgDialog::CreateControls(const TPortScan& ports) {
     TimerBlink->setInterval(500);
     connect(TimerBlink, &QTimer::timeout, this, &TCfgDialog::TimerBlinkTimer);
 
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{LabMonitor, cbMonitor, cbKlass, cbManyStart, LabMinTime,
-                                         seMinTime, minTimeUnit, bLineTest, OKBtn, CancelBtn})
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             LabMonitor, cbMonitor, cbKlass, cbManyStart, LabMinTime, seMinTime, minTimeUnit,
+             bLineTest, cbLive, LabLivePort, seLivePort, LabLiveAddress, ImageLiveQr, OKBtn,
+             CancelBtn})
         belowNotice_.append({control, control->y()});
+    connect(cbLive, &QCheckBox::toggled, this, &TCfgDialog::ShowLiveAddress);
+    connect(seLivePort, &QSpinBox::valueChanged, this, &TCfgDialog::ShowLiveAddress);
 
     connect(cbPort, &QComboBox::currentIndexChanged, this, [this] {
         UpdateEnabledStates();
@@ -282,17 +306,48 @@ void TCfgDialog::ShowPortNotice() {
     }
     const QString text = lines.join(u'\n');
     LabPortNotice->setText(text);
-    int room = 0;
+    noticeRoom_ = 0;
     if (!text.isEmpty()) {
         const int width = kClientWidth - 16;
         const int height = LabPortNotice->heightForWidth(width);
         LabPortNotice->setGeometry(8, belowNotice_.first().second, width, height);
-        room = height + 4;
+        noticeRoom_ = height + 4;
     }
     LabPortNotice->setVisible(!text.isEmpty());
-    for (const auto& [control, top] : belowNotice_)
-        control->move(control->x(), top + room);
-    setFixedSize(kClientWidth, kClientHeight + room);
+    PlaceBelow();
+}
+
+void TCfgDialog::ShowLiveAddress() {
+    const bool on = cbLive->isChecked();
+    const int port = seLivePort->value();
+    const QString notice = on && actions_.LiveNotice ? actions_.LiveNotice(port) : QString();
+    const QString address = LiveAddress(quint16(port));
+    LabLiveAddress->setText(notice.isEmpty() ? QStringLiteral("Auf dem Handy öffnen:\n") + address
+                                             : notice);
+    LabLiveAddress->setStyleSheet(notice.isEmpty() ? QString()
+                                                   : QStringLiteral("QLabel { color: #B00000; }"));
+    const QImage code = notice.isEmpty() ? QrCodeImage(address, 3) : QImage();
+    ImageLiveQr->setPixmap(
+        code.isNull() ? QPixmap()
+                      : QPixmap::fromImage(code.scaled(kQrSize, kQrSize, Qt::KeepAspectRatio,
+                                                       Qt::FastTransformation)));
+    LabLiveAddress->setVisible(on);
+    ImageLiveQr->setVisible(on && !code.isNull());
+    seLivePort->setEnabled(on);
+    LabLivePort->setEnabled(on);
+    liveRoom_ = on ? kQrSize + 8 : 0;
+    PlaceBelow();
+}
+
+void TCfgDialog::PlaceBelow() {
+    for (const auto& [control, top] : belowNotice_) {
+        const bool belowLive = control == OKBtn || control == CancelBtn;
+        control->move(control->x(), top + noticeRoom_ + (belowLive ? liveRoom_ : 0));
+    }
+    const int liveTop = cbLive->y() + kRowHeight + 4;
+    ImageLiveQr->setGeometry(kClientWidth - 8 - kQrSize, liveTop, kQrSize, kQrSize);
+    LabLiveAddress->setGeometry(cbLive->x(), liveTop, ImageLiveQr->x() - 8 - cbLive->x(), kQrSize);
+    setFixedSize(kClientWidth, kClientHeight + noticeRoom_ + liveRoom_);
 }
 
 // Without a port there is nothing to configure but the track; a distance only counts for a
@@ -333,10 +388,13 @@ void TCfgDialog::Fill() {
     cbLsFinal->setChecked(settings_.ColSpeed3);
     cbManyStart->setChecked(settings_.ManyStart);
     seMinTime->SetValue(settings_.MinTime / 1000.0);
+    cbLive->setChecked(settings_.LiveResults);
+    seLivePort->setValue(settings_.LivePort);
 
     UpdateEnabledStates();
     RefreshSchematic();
     ShowPortNotice();
+    ShowLiveAddress();
 }
 
 bool TCfgDialog::Execute() {
@@ -461,4 +519,8 @@ void TCfgDialog::Apply() {
 
     call(actions_.ShowBarrierLamps);
     call(actions_.FormResize);
+
+    settings_.LiveResults = cbLive->isChecked();
+    settings_.LivePort = seLivePort->value();
+    call(actions_.ApplyLiveResults);
 }

@@ -16,6 +16,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 class QTimer;
 class TSpinFloatEdit;
 class TTrackSchematic;
@@ -34,6 +35,9 @@ struct TCfgActions {
     std::function<void()> FormResize;            // protocol columns follow ColSpeed0 … 2
     // The line test, for the barriers ticked in the dialog; on the port that is open.
     std::function<void(const TBarrierLayout& barriers)> OpenLineTest;
+    std::function<void()> ApplyLiveResults;      // the results page follows LiveResults, LivePort
+    // Why the results page on port n is not served, empty when it is or nothing is known.
+    std::function<QString(int port)> LiveNotice;
 };
 
 // A number scaled by a power of ten and rounded to the nearest integer, halves to even,
@@ -43,8 +47,9 @@ struct TCfgActions {
 int ScaleRounded(double value, int factor);
 
 // The settings dialog: serial port, barriers and their distances, track length, start
-// lock-out, start-light polarity, TV screen and class handling. It edits the race settings
-// it was created with and reaches the rest of the program only through TCfgActions.
+// lock-out, start-light polarity, TV screen, class handling and the results page on the
+// local network. It edits the race settings it was created with and reaches the rest of the
+// program only through TCfgActions.
 class TCfgDialog : public QDialog {
     Q_OBJECT
 public:
@@ -95,6 +100,12 @@ public:
     QLabel* LabMinTime;
     TSpinFloatEdit* seMinTime;
     QPushButton* bLineTest;
+    QCheckBox* cbLive;
+    QLabel* LabLivePort;
+    QSpinBox* seLivePort;
+    // While cbLive is ticked: the address phones open, with its QR code, or why it cannot be.
+    QLabel* LabLiveAddress;
+    QLabel* ImageLiveQr;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
     QTimer* TimerBlink;
@@ -107,6 +118,9 @@ private:
     void CreateControls(const TPortScan& ports);
     // Shows the notice for the chosen port and makes room for it.
     void ShowPortNotice();
+    void ShowLiveAddress();
+    // Moves the controls below the notice and the live address by the room these take.
+    void PlaceBelow();
     bool PortChosen() const;
     int ChosenPort() const;
     void UpdateEnabledStates();
@@ -122,5 +136,7 @@ private:
     QStringList refusedNotices_;
     // The controls below the notice, at their places without one.
     QList<QPair<QWidget*, int>> belowNotice_;
+    int noticeRoom_ = 0;
+    int liveRoom_ = 0;
     int blinkPhase_ = 0;
 };

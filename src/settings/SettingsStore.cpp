@@ -150,6 +150,13 @@ void LoadSettings(QSettings& store, TRaceSettings& settings, TWindowBounds& boun
         if (v >= 0) settings.MinTime = v;
     });
 
+    // Values added later are read on their own: a store written before they existed, or one
+    // whose reading stopped early, must not keep them from their defaults or from each other.
+    Reader(store).Flag("LiveResults", settings.LiveResults);
+    Reader(store).Dword("LivePort", [&](int v) {
+        if (v >= 1 && v <= 65535) settings.LivePort = v;
+    });
+
     // The TV window indexes the screen list with it: a screen that is gone (or a negative
     // index) falls back to the first screen.
     if (settings.Monitor < 0 || settings.Monitor > screens.size() - 1) settings.Monitor = 0;
@@ -184,6 +191,8 @@ std::optional<QString> SaveSettings(QSettings& store, const TRaceSettings& setti
         {"ColSpeed3", int(settings.ColSpeed3)},
         {"ManyStart", int(settings.ManyStart)},
         {kMinTimeValue, settings.MinTime},
+        {"LiveResults", int(settings.LiveResults)},
+        {"LivePort", settings.LivePort},
     };
     const auto failed = [](const char* name) {
         return QStringLiteral("Failed to set data for '%1'").arg(QLatin1String(name));

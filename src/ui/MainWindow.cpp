@@ -12,6 +12,9 @@
 #include "export/Journal.h"
 #include "export/ProtocolBackup.h"
 #include "help/SPHTMLHelp.h"
+#include "live/LiveAddress.h"
+#include "live/LiveFeed.h"
+#include "live/LiveServer.h"
 #include "protocol/SortGrid.h"
 #include "race/BarrierInputs.h"
 #include "race/LaneTimer.h"
@@ -215,7 +218,12 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     actions.ShowBarrierLamps = [this] { Barriers->ShowBarrierLamps(); };
     actions.FormResize = [this] { FormResize(); };
     actions.OpenLineTest = [this](const TBarrierLayout& barriers) { OpenLineTest(barriers); };
+    actions.ApplyLiveResults = [this] { ApplyLiveResults(); };
+    actions.LiveNotice = [this](int port) {
+        return port == race.settings.LivePort ? LiveNotice : QString();
+    };
     CfgDialog->SetActions(actions);
+    ApplyLiveResults();
     connect(bCFG, &QToolButton::clicked, this, &TFormMain::bCFGClick);
     connect(EinstellunGen1, &QAction::triggered, this, &TFormMain::bCFGClick);
 }
@@ -234,6 +242,8 @@ TFormMain::~TFormMain() {
     ComPort->Close();
     Journal->Sync();
     Journal->Flush();
+    delete LiveFeed;
+    delete LiveServer;
     delete FMonitor2;
 }
 
@@ -383,6 +393,42 @@ void TFormMain::OpenLineTest(const TBarrierLayout& barriers) {
     LineTest->open();
 }
 
+void TFormMain::ApplyLiveResults() {
+    if (!race.settings.LiveResults) {
+        delete LiveFeed;
+        LiveFeed = nullptr;
+        if (LiveServer) LiveServer->Stop();
+        LiveNotice.clear();
+        FMonitor2->ShowLiveAddress({});
+        ShowPortNotice();
+        return;
+    }
+    if (!LiveServer) {
+        LiveServer = new TLiveServer(this);
+        connect(LiveServer, &TLiveServer::Listening, this, [this](quint16 port) {
+            LiveNotice.clear();
+            FMonitor2->ShowLiveAddress(LiveAddress(port));
+            ShowPortNotice();
+            if (LiveFeed) LiveFeed->PublishAll();
+        });
+        // The race goes on without the page; the bar says why.
+        connect(LiveServer, &TLiveServer::Failed, this, [this](const QString& message) {
+            LiveNotice = message;
+            FMonitor2->ShowLiveAddress({});
+            ShowPortNotice();
+        });
+    }
+    if (!LiveFeed) {
+        LiveFeed = new TLiveFeed(FrameT1, FrameT2, SortGrid1, race.settings, LiveServer, this);
+        LiveFeed->SetTitle(eTitle->text());
+        connect(eTitle, &QLineEdit::textChanged, LiveFeed, &TLiveFeed::SetTitle);
+    }
+    // The columns shown may have changed with the settings.
+    LiveFeed->ProtocolChanged();
+    if (!LiveServer->IsListening() || LiveServer->Port() != race.settings.LivePort)
+        LiveServer->Start(quint16(race.settings.LivePort));
+}
+
 void TFormMain::HelpClick() {
     SPHTMLHelp::ShowContents(this);
 }
@@ -492,7 +538,8 @@ QString TFormMain::PortNotice(int port) const {
 void TFormMain::ShowPortNotice() {
     // The bar has room for the most important point; the others are in the hint and in the
     // settings.
-    const QString text = PortNotice(ComPort->Port());
+    QString text = PortNotice(ComPort->Port());
+    if (!LiveNotice.isEmpty()) text = text.isEmpty() ? LiveNotice : text + u'\n' + LiveNotice;
     LabPortNotice->setText(text.section(u'\n', 0, 0));
     LabPortNotice->setToolTip(text);
     LabPortNotice->setVisible(!text.isEmpty());

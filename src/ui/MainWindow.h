@@ -30,6 +30,8 @@ class TFDlgYesNo;
 class TFormMonitor2;
 class TProtocolFiles;
 class TFrame1;
+class TLiveFeed;
+class TLiveServer;
 class TOperatorButton;
 class TRaceSequence;
 class TSortGrid;
@@ -110,6 +112,12 @@ public:
     TProtocolFiles* Files;
     TCfgDialog* CfgDialog;
     QTimer* TimerDate;
+    // The results page on the local network: the feed only while LiveResults is on, the server
+    // (idle when off) from the first time it is switched on.
+    TLiveServer* LiveServer = nullptr;
+    TLiveFeed* LiveFeed = nullptr;
+    // Why the results page is not served, for the notice bar; empty when it is.
+    QString LiveNotice;
 
     // The hidden menu: its entries carry the keyboard shortcuts, in menu order.
     QMenu* HideMenu;
@@ -130,6 +138,8 @@ public:
     // What the operator must know about port n, empty when there is nothing.
     QString PortNotice(int port) const;
     void ShowPortNotice();
+    // Starts, moves or stops the results page as LiveResults and LivePort say.
+    void ApplyLiveResults();
     void UpdateProtocolCommands();
     void FormResize();
     void ShowDate(const QDateTime& now);

@@ -1,5 +1,6 @@
 #include "Monitor2.h"
 
+#include "live/LiveAddress.h"
 #include "protocol/ProtocolModel.h"
 #include "race/LaneTimer.h"
 #include "race/RaceSettings.h"
@@ -177,6 +178,14 @@ TFormMonitor2::TFormMonitor2(TFrame1* laneFrame1, TFrame1* laneFrame2,
     // The ring crosses the comma's tail; it must stay whole. It never touches a digit.
     for (const LaneExtras& extras : Extras)
         extras.winFrame->raise();
+
+    LabLiveAddress = new QLabel(PanelTimer);
+    SetColors(LabLiveAddress, Qt::white);
+    LabLiveAddress->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ImageLiveQr = new QLabel(PanelTimer);
+    ImageLiveQr->setAlignment(Qt::AlignCenter);
+    for (QLabel* live : {LabLiveAddress, ImageLiveQr})
+        live->hide();
 
     for (TFrame1* frame : {frame1_, frame2_}) {
         connect(frame, &TFrame1::ClockShown, this,
@@ -382,6 +391,42 @@ void TFormMonitor2::LayoutExtras() {
         extras.resultBar->layout()->setSpacing(pixels / 2);
         extras.name->setContentsMargins(PanelLab1->height() / 2, 0, 0, 0);
     }
+    LayoutLive();
+}
+
+void TFormMonitor2::ShowLiveAddress(const QString& address) {
+    if (address == liveAddress_) return;
+    liveAddress_ = address;
+    LayoutLive();
+}
+
+void TFormMonitor2::LayoutLive() {
+    const bool on = !liveAddress_.isEmpty();
+    LabLiveAddress->setVisible(on);
+    ImageLiveQr->setVisible(false);
+    if (!on) return;
+    // Smaller than the title, at the strip's right end, so the title keeps the middle.
+    const int strip = PanelTitle->height();
+    SetFontPixels(LabLiveAddress, font(), strip * 2 / 5);
+    LabLiveAddress->setText(liveAddress_ + QLatin1Char(' '));
+    LabLiveAddress->setGeometry(PanelTitle->geometry());
+    LabLiveAddress->raise();
+
+    // The clocks keep their places: the code gets what is left beside them, at the bottom.
+    const int gap = std::max(2, RoundHalfEven(k_ * 2));
+    const int left =
+        std::max(Extras[0].winFrame->geometry().right(), Extras[1].winFrame->geometry().right()) +
+        gap;
+    const int side = std::min(PanelTimer->width() - gap - left, PanelTimer->height() / 3);
+    const QImage unit = QrCodeImage(liveAddress_, 1);
+    if (unit.isNull() || side < unit.width()) return; // less than a pixel a module: unreadable
+    const QImage code = QrCodeImage(liveAddress_, side / unit.width());
+    ImageLiveQr->setPixmap(QPixmap::fromImage(code));
+    ImageLiveQr->setGeometry(left + (side - code.width()) / 2,
+                             PanelTimer->height() - gap - code.height(), code.width(),
+                             code.height());
+    ImageLiveQr->show();
+    ImageLiveQr->raise();
 }
 
 void TFormMonitor2::Show() {

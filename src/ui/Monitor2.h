@@ -85,6 +85,11 @@ public:
         QLabel* result;   // the result line, or "FEHLSTART"
     };
     LaneExtras Extras[2];
+    // While the results page is served: its address in the title strip and its QR code in
+    // the room right of the clocks.
+    QLabel* LabLiveAddress;
+    QLabel* ImageLiveQr;
+
     // Lane 1's, any other lane's the lower row's, as for the clocks.
     const LaneExtras& ExtrasOf(int lane) const { return Extras[lane == 1 ? 0 : 1]; }
 
@@ -106,6 +111,8 @@ public slots:
     void SetTitle(const QString& title);
     void ShowResult(int lane, const LaneResult& result);
     void ClearResult(int lane);
+    // The results page's address; empty hides it.
+    void ShowLiveAddress(const QString& address);
 
 signals:
     // For the main window's ImageTVEin.
@@ -122,6 +129,7 @@ private:
     void RefreshStartLabels();
     void RefreshNames();
     void LayoutExtras();
+    void LayoutLive();
     bool CoversOperatorScreen() const;
     void LiftAbove(QWidget* window, QEvent::Type shownOrHidden);
     void ReportVisibility(bool visible);
@@ -133,6 +141,7 @@ private:
     const TRaceSettings& settings_;
     QPointer<const TProtocolModel> protocol_;
     QList<QPointer<QWidget>> lifted_; // operator windows kept above this one
+    QString liveAddress_;
     double k_ = 1.0;
     int left_ = 0; // where the scaled rows begin
     int placedScreen_ = 0;

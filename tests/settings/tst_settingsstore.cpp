@@ -211,7 +211,9 @@ private slots:
                                      .ColSpeed2 = false,
                                      .ColSpeed3 = false,
                                      .ManyStart = true,
-                                     .MinTime = 2500};
+                                     .MinTime = 2500,
+                                     .LiveResults = true,
+                                     .LivePort = 9000};
         const TWindowBounds bounds{2000, 40, 1024, 700, true};
         const QString path = dir.filePath("Rennuhr.conf");
         {
@@ -221,11 +223,33 @@ private slots:
         // A copy is parsed afresh from the file, not served from the process's cache.
         const QString copy = dir.filePath("copy.conf");
         QVERIFY(QFile::copy(path, copy));
-        QCOMPARE(QSettings(copy, QSettings::IniFormat).allKeys().size(), 23);
+        QCOMPARE(QSettings(copy, QSettings::IniFormat).allKeys().size(), 25);
         const Loaded loaded = Load(copy);
         QCOMPARE(AsStored(loaded.settings, loaded.bounds), AsStored(saved, bounds));
         QCOMPARE(loaded.settings.MinTime, 2500);
         QVERIFY(loaded.bounds.HasPosition);
+        QVERIFY(loaded.settings.LiveResults);
+        QCOMPARE(loaded.settings.LivePort, 9000);
+    }
+
+    // Stores from before the results page have neither value; a bad one keeps its default
+    // without touching the other, and a stop early in the fixed order does not reach them.
+    void liveValuesAreReadOnTheirOwn() {
+        QTemporaryDir dir;
+        const Loaded older = Load(WriteStore(dir));
+        QVERIFY(!older.settings.LiveResults);
+        QCOMPARE(older.settings.LivePort, 8080);
+        for (const char* port : {"0", "65536", "-1", "abc"}) {
+            const Loaded bad =
+                Load(WriteStore(dir, {}, QByteArray("LiveResults=1\nLivePort=") + port + '\n'));
+            QVERIFY(bad.settings.LiveResults);
+            QCOMPARE(bad.settings.LivePort, 8080);
+        }
+        const Loaded stopped =
+            Load(WriteStore(dir, {{"Left", QString()}}, "LiveResults=1\nLivePort=9001\n"));
+        QCOMPARE(stopped.bounds.Width, 800); // the fixed order stopped at its first value
+        QVERIFY(stopped.settings.LiveResults);
+        QCOMPARE(stopped.settings.LivePort, 9001);
     }
 
     void theMinimumTimeIsReadOnItsOwn() {

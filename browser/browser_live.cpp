@@ -1,0 +1,257 @@
+// Opens the live results page in headless Chromium on loopback, runs a heat through the
+// imitation panel and checks that the page shows the winner within a second. With
+// --screenshot FILE it also keeps what a phone of 390 x 844 shows, and FILE-protokoll.png.
+
+#include "RunSandbox.h"
+#include "live/LiveServer.h"
+#include "protocol/SortGrid.h"
+#include "race/LaneTimer.h"
+#include "race/RaceSequence.h"
+#include "serial/SimulatedSerialDevice.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+namespace {
+
+int passes = 0;
+int failures = 0;
+
+void Check(bool ok, const QString& what) {
+    std::printf("%s: %s\n", ok ? "PASS" : "FAIL", qPrintable(what));
+    std::fflush(stdout);
+    ++(ok ? passes : failures);
+}
+
+quint16 FreePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+// A WebDriver session; every call waits with the event loop running, so the window and its
+// clocks go on meanwhile.
+class Driver {
+public:
+    explicit Driver(quint16 port) : base_(QStringLiteral("http://127.0.0.1:%1").arg(port)) {}
+
+    QJsonValue Call(const QByteArray& method, const QString& path, const QJsonObject& body = {}) {
+        QNetworkRequest request(QUrl(base_ + path));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+        request.setTransferTimeout(60000);
+        const QByteArray data = method == "GET" || method == "DELETE"
+                                    ? QByteArray()
+                                    : QJsonDocument(body).toJson(QJsonDocument::Compact);
+        QNetworkReply* reply = manager_.sendCustomRequest(request, method, data);
+        QEventLoop loop;
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+        const QJsonObject answer = QJsonDocument::fromJson(reply->readAll()).object();
+        reply->deleteLater();
+        return answer.value("value");
+    }
+    bool Up() {
+        QNetworkRequest request(QUrl(base_ + "/status"));
+        QNetworkReply* reply = manager_.get(request);
+        QEventLoop loop;
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+        const bool ready = QJsonDocument::fromJson(reply->readAll())["value"]["ready"].toBool();
+        reply->deleteLater();
+        return ready;
+    }
+    bool Open(const QString& profile) {
+        const QJsonObject chrome{
+            {"binary", "/usr/bin/chromium"},
+            {"args",
+             QJsonArray{"--headless=new", "--no-sandbox", "--disable-gpu",
+                        "--disable-dev-shm-usage", "--no-first-run", "--user-data-dir=" + profile}},
+            {"mobileEmulation", QJsonObject{{"deviceMetrics", QJsonObject{{"width", 390},
+                                                                          {"height", 844},
+                                                                          {"pixelRatio", 1.0},
+                                                                          {"touch", true},
+                                                                          {"mobile", true}}}}}};
+        const QJsonValue session =
+            Call("POST", "/session",
+                 {{"capabilities",
+                   QJsonObject{{"alwaysMatch", QJsonObject{{"goog:chromeOptions", chrome}}}}}});
+        session_ = session["sessionId"].toString();
+        return !session_.isEmpty();
+    }
+    void Close() {
+        if (!session_.isEmpty()) Call("DELETE", "/session/" + session_);
+    }
+    void Go(const QString& url) { Call("POST", "/session/" + session_ + "/url", {{"url", url}}); }
+    QJsonValue Run(const QString& script) {
+        return Call("POST", "/session/" + session_ + "/execute/sync",
+                    {{"script", script}, {"args", QJsonArray()}});
+    }
+    // Waits until the script returns true, at most timeoutMs; the time it took, or -1.
+    qint64 Until(const QString& script, int timeoutMs) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < timeoutMs) {
+            if (Run(script).toBool()) return clock.elapsed();
+            QTest::qWait(10);
+        }
+        return -1;
+    }
+    bool Screenshot(const QString& file) {
+        const QByteArray png = QByteArray::fromBase64(
+            Call("GET", "/session/" + session_ + "/screenshot").toString().toLatin1());
+        QFile out(file);
+        return !png.isEmpty() && out.open(QIODevice::WriteOnly) && out.write(png) == png.size();
+    }
+
+private:
+    QString base_;
+    QString session_;
+    QNetworkAccessManager manager_;
+};
+
+QString Text(const char* selector) {
+    return QStringLiteral("var e = document.querySelector('%1'); return e ? e.textContent : null;")
+        .arg(QLatin1String(selector));
+}
+
+// The winner's box is marked and its badge is what shows.
+const char kLane1Won[] =
+    "var b = document.querySelector('#lane1'); return b.classList.contains('winner') && "
+    "getComputedStyle(b.querySelector('.badge.win')).display !== 'none';";
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    RunSandbox sandbox;
+    QApplication app(argc, argv);
+    sandbox.UseProgramFolder();
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QStringList args = app.arguments();
+    const qsizetype shotAt = args.indexOf("--screenshot");
+    const QString screenshot = shotAt >= 0 ? args.value(shotAt + 1) : QString();
+
+    auto cable = TSimulatedSerialPort::Create();
+    TFormMain w(nullptr, cable->Factory());
+    w.show();
+    w.eTitle->setText(QStringLiteral("Sommerrennen 2026 – Lauf <1>"));
+    TProtocolModel& protocol = *w.SortGrid1->Protocol();
+    QList<QStringList> rows = {TProtocolModel::DefaultHeaderTexts()};
+    const char* const riders[4][3] = {{"1", "<b>Huber</b>", "Max"},
+                                      {"2", "Özdemir", "Ayşe"},
+                                      {"3", "Klein", "Tom"},
+                                      {"4", "Brandt", "Lena"}};
+    for (const auto& rider : riders) {
+        QStringList row(11);
+        for (int column = 0; column < 3; ++column)
+            row[column] = QString::fromUtf8(rider[column]);
+        row[3] = "Vespa";
+        rows << row;
+    }
+    protocol.SetRows(rows);
+
+    const quint16 port = FreePort();
+    w.race.settings.LiveResults = true;
+    w.race.settings.LivePort = port;
+    w.ApplyLiveResults();
+    Check(QTest::qWaitFor([&] { return w.LiveServer->IsListening(); }, 5000),
+          "Rennuhr serves the page");
+
+    QTemporaryDir profile;
+    const quint16 driverPort = FreePort();
+    QProcess chromedriver;
+    chromedriver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    chromedriver.start("chromedriver", {QStringLiteral("--port=%1").arg(driverPort)});
+    Driver driver(driverPort);
+    const bool up =
+        chromedriver.waitForStarted(10000) && QTest::qWaitFor([&] { return driver.Up(); }, 20000);
+    Check(up, "chromedriver is ready");
+    if (!up || !driver.Open(profile.path())) {
+        Check(false, "Chromium opened");
+        return 1;
+    }
+    const QString page = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+    driver.Go(page);
+    Check(driver.Until("return document.querySelector('#status').textContent === '● Live';",
+                       10000) >= 0,
+          "the page connects");
+    Check(driver.Run(Text("#lane1 .name")).toString() == "<b>Huber</b> Max" &&
+              driver.Run("return document.querySelector('#lane1 .name b') === null;").toBool(),
+          "a name with markup shows as text");
+    Check(driver.Run(Text("#title")).toString() == w.eTitle->text(), "the event title");
+
+    // A heat through the imitation panel, on the real clock.
+    w.est1->trigger();
+    w.Sequence->LockLS1->trigger(); // arm the start input
+    w.bImit1->click();
+    Check(w.FrameT1->IsRunning(), "the heat runs");
+    QTest::qWait(700);
+    const QString early = driver.Run(Text("#lane1 .clock")).toString();
+    QTest::qWait(300);
+    const QString later = driver.Run(Text("#lane1 .clock")).toString();
+    Check(early != later && early != "0,000", "the running clock moves: " + early + " " + later);
+    for (int barrier = 0; barrier < 4; ++barrier) {
+        QTest::qWait(150);
+        w.bImit2->click();
+    }
+    const qint64 won = driver.Until(kLane1Won, 3000);
+    std::printf("winner shown %lld ms after the stop barrier\n", won);
+    Check(won >= 0 && won <= 1000, "the page shows the winner within 1 s");
+    const QString line = driver.Run(Text("#lane1 .line")).toString();
+    Check(line.startsWith("Reaktion "), "lane 1's result line: " + line);
+    for (int barrier = 0; barrier < 4; ++barrier) {
+        QTest::qWait(100);
+        w.bImit3->click();
+    }
+    Check(driver.Until("return document.querySelectorAll('#heats li .heat-lane').length === 2 && "
+                       "document.querySelector('#lane2 .line').textContent !== '';",
+                       3000) >= 0,
+          "the finished heat is listed");
+    if (!screenshot.isEmpty()) Check(driver.Screenshot(screenshot), "screenshot " + screenshot);
+
+    driver.Run("document.querySelector('#tab-protocol').click(); return true;");
+    Check(driver.Until("return document.querySelectorAll('#protocol tbody tr').length === 4;",
+                       3000) >= 0,
+          "the protocol tab");
+    if (!screenshot.isEmpty()) {
+        QString second = screenshot;
+        second.replace(QRegularExpression("\\.png$"), QString());
+        Check(driver.Screenshot(second + "-protokoll.png"), "screenshot of the protocol");
+    }
+    driver.Run("document.querySelector('#tab-live').click(); return true;");
+
+    // The server goes away and comes back: the page follows by itself.
+    w.race.settings.LiveResults = false;
+    w.ApplyLiveResults();
+    Check(driver.Until("return document.querySelector('#status').className === 'lost';", 15000) >=
+              0,
+          "the page notices the lost connection");
+    w.race.settings.LiveResults = true;
+    w.ApplyLiveResults();
+    w.Sequence->mReset->trigger();
+    Check(driver.Until("return document.querySelector('#status').className === '' && "
+                       "document.querySelector('#lane1 .nr').textContent === '3';",
+                       15000) >= 0,
+          "the page comes back by itself with the next riders");
+
+    driver.Close();
+    chromedriver.terminate();
+    chromedriver.waitForFinished(5000);
+    std::printf("%d passed, %d failed\n", passes, failures);
+    return failures ? 1 : 0;
+}

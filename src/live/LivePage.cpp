@@ -1,0 +1,248 @@
+#include "LivePage.h"
+
+namespace {
+
+// Black on white and bold: what stays readable in the sun.
+const char kHead[] = R"(<!DOCTYPE html>
+<html lang="de">
+<head>
+<meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<meta name="color-scheme" content="light">
+<title>@TITLE@ – Live-Ergebnisse</title>
+<style>
+* { box-sizing: border-box; }
+html { -webkit-text-size-adjust: 100%; }
+body { margin: 0; background: #fff; color: #000; font: 700 20px/1.25 "Liberation Sans", Arial, Helvetica, sans-serif; }
+header { background: #000; color: #fff; padding: 10px 14px 8px; position: sticky; top: 0; z-index: 1; }
+h1 { margin: 0; font-size: 28px; line-height: 1.15; overflow-wrap: anywhere; }
+#status { font-size: 16px; margin-top: 4px; color: #7CFF7C; }
+#status.lost { color: #FFD000; }
+nav { display: flex; border-bottom: 3px solid #000; }
+nav button { flex: 1; font: inherit; font-size: 22px; padding: 12px 0; border: 0; background: #ddd; color: #000; }
+nav button[aria-selected="true"] { background: #fff; text-decoration: underline; text-underline-offset: 6px; }
+main { padding: 10px; }
+.lane { border: 4px solid #000; border-radius: 10px; padding: 8px 12px; margin-bottom: 10px; }
+.lane.winner { border-color: #008A00; background: #E6FFE6; }
+.lane.false-start { border-color: #C00000; background: #FFE8E8; }
+.lanehead { display: flex; justify-content: space-between; align-items: baseline; font-size: 22px; }
+.bahn { font-size: 18px; }
+.name { font-size: 24px; min-height: 30px; overflow-wrap: anywhere; }
+.clock { font-size: 68px; line-height: 1.05; font-variant-numeric: tabular-nums; letter-spacing: 1px; }
+.result { display: flex; flex-wrap: wrap; gap: 4px 10px; align-items: center; min-height: 34px; font-size: 20px; }
+.line { white-space: pre-wrap; }
+.badge { display: none; padding: 2px 10px; border-radius: 6px; color: #fff; font-size: 24px; }
+.winner .badge.win { display: inline-block; background: #008A00; }
+.false-start .badge.fs { display: inline-block; background: #C00000; }
+.ready { font-size: 18px; color: #333; }
+h2 { font-size: 24px; margin: 18px 0 8px; }
+ol#heats { list-style: none; margin: 0; padding: 0; }
+ol#heats li { border-top: 2px solid #000; padding: 6px 0; }
+.heat-at { font-size: 16px; color: #333; }
+.heat-lane { display: flex; gap: 8px; align-items: baseline; }
+.heat-lane .who { flex: 1; overflow-wrap: anywhere; }
+.heat-lane .t { font-variant-numeric: tabular-nums; }
+.heat-lane .mark { min-width: 4.2em; text-align: right; font-size: 16px; }
+.heat-lane.won .mark { color: #008A00; }
+.heat-lane.fs .mark { color: #C00000; }
+.empty { color: #444; font-weight: 400; }
+.table-wrap { overflow-x: auto; margin-bottom: 14px; }
+table { border-collapse: collapse; width: 100%; font-size: 18px; }
+caption { text-align: left; font-size: 22px; padding: 6px 0; }
+th, td { border: 2px solid #000; padding: 4px 5px; white-space: nowrap; text-align: left; }
+th { background: #000; color: #fff; }
+tr:nth-child(even) td { background: #EEE; }
+</style>
+</head>
+<body>
+<header><h1 id="title">@TITLE@</h1><div id="status" class="lost">Verbinde …</div></header>
+<nav>
+<button id="tab-live" type="button" aria-selected="true">Live</button>
+<button id="tab-protocol" type="button" aria-selected="false">Protokoll</button>
+</nav>
+<main>
+<section id="live">
+<div class="lane" id="lane1"><div class="lanehead"><span class="bahn">Bahn 1</span><span>Start-Nr. <span class="nr">–</span></span></div><div class="name"></div><div class="clock">0,000</div><div class="result"><span class="badge win">SIEG</span><span class="badge fs">FEHLSTART</span><span class="line"></span></div><div class="ready">Bereit: <span class="next">–</span></div></div>
+<div class="lane" id="lane2"><div class="lanehead"><span class="bahn">Bahn 2</span><span>Start-Nr. <span class="nr">–</span></span></div><div class="name"></div><div class="clock">0,000</div><div class="result"><span class="badge win">SIEG</span><span class="badge fs">FEHLSTART</span><span class="line"></span></div><div class="ready">Bereit: <span class="next">–</span></div></div>
+<h2>Letzte Läufe</h2>
+<ol id="heats"><li class="empty">Noch kein Lauf.</li></ol>
+</section>
+<section id="protocol" hidden><div id="protocol-body"><p class="empty">Lade Protokoll …</p></div></section>
+</main>
+<script src="/app.js"></script>
+</body>
+</html>
+)";
+
+// Every text goes in as textContent: nothing from the protocol is ever read as markup.
+const char kScript[] = R"JS("use strict";
+(function () {
+  var state = null, receivedAt = 0, lastHeard = 0, source = null, retryTimer = 0;
+  var protocolShown = -1, protocolLoading = false;
+  var RUN_AHEAD_MS = 300; // a running clock goes on by itself between two messages, this far
+
+  function $(id) { return document.getElementById(id); }
+  function put(el, value) { if (el.textContent !== value) el.textContent = value; }
+  function el(tag, cls, value) {
+    var e = document.createElement(tag);
+    if (cls) e.className = cls;
+    if (value !== undefined) e.textContent = value;
+    return e;
+  }
+  function clockText(ms) {
+    var s = Math.floor(ms / 1000), m = String(ms % 1000);
+    while (m.length < 3) m = "0" + m;
+    return s + "," + m;
+  }
+  function setStatus(ok) {
+    var s = $("status");
+    s.className = ok ? "" : "lost";
+    put(s, ok ? "● Live" : "Verbindung unterbrochen – verbinde neu …");
+  }
+
+  function renderLane(box, lane) {
+    put(box.querySelector(".nr"), String(lane.start));
+    put(box.querySelector(".next"), String(lane.ready));
+    put(box.querySelector(".name"), lane.name);
+    box.classList.toggle("running", lane.running);
+    box.classList.toggle("winner", lane.stopped && lane.winner);
+    box.classList.toggle("false-start", lane.stopped && lane.falseStart);
+    put(box.querySelector(".line"), lane.stopped && !lane.falseStart ? lane.line : "");
+    if (!lane.running) put(box.querySelector(".clock"), lane.clock);
+  }
+
+  function heatLane(lane) {
+    var row = el("div", "heat-lane" + (lane.winner ? " won" : "") + (lane.falseStart ? " fs" : ""));
+    row.appendChild(el("span", "who", lane.start + (lane.name ? " " + lane.name : "")));
+    row.appendChild(el("span", "t", lane.stopped ? lane.clock : "–"));
+    row.appendChild(el("span", "mark", lane.falseStart ? "FEHLSTART" : lane.winner ? "SIEG" : ""));
+    return row;
+  }
+
+  function renderHeats(heats) {
+    var list = $("heats");
+    var items = [];
+    heats.forEach(function (heat) {
+      var li = el("li");
+      li.appendChild(el("div", "heat-at", heat.at));
+      heat.lanes.forEach(function (lane) { li.appendChild(heatLane(lane)); });
+      items.push(li);
+    });
+    if (!items.length) items.push(el("li", "empty", "Noch kein Lauf."));
+    list.replaceChildren.apply(list, items);
+  }
+
+  function apply(next) {
+    if (!next || !next.lanes) return;
+    var heatsChanged = !state || JSON.stringify(state.heats) !== JSON.stringify(next.heats);
+    state = next;
+    receivedAt = performance.now();
+    if (next.title !== undefined) {
+      put($("title"), next.title);
+      document.title = next.title + " – Live-Ergebnisse";
+    }
+    renderLane($("lane1"), next.lanes[0]);
+    renderLane($("lane2"), next.lanes[1]);
+    if (heatsChanged) renderHeats(next.heats);
+    if (!$("protocol").hidden && next.protocol !== protocolShown) loadProtocol();
+  }
+
+  function tick() {
+    if (state) {
+      var ahead = Math.min(performance.now() - receivedAt, RUN_AHEAD_MS);
+      [0, 1].forEach(function (i) {
+        var lane = state.lanes[i];
+        if (lane.running)
+          put($("lane" + (i + 1)).querySelector(".clock"), clockText(Math.floor(lane.ms + ahead)));
+      });
+    }
+    requestAnimationFrame(tick);
+  }
+
+  function renderProtocol(p) {
+    var body = $("protocol-body");
+    var parts = [];
+    p.groups.forEach(function (group) {
+      var wrap = el("div", "table-wrap");
+      var table = el("table");
+      if (p.classMode) table.appendChild(el("caption", "", "Klasse " + (group["class"] || "–")));
+      var head = el("tr");
+      p.columns.forEach(function (title) { head.appendChild(el("th", "", title)); });
+      var thead = el("thead");
+      thead.appendChild(head);
+      table.appendChild(thead);
+      var tbody = el("tbody");
+      group.rows.forEach(function (cells) {
+        var tr = el("tr");
+        cells.forEach(function (cell) { tr.appendChild(el("td", "", cell)); });
+        tbody.appendChild(tr);
+      });
+      table.appendChild(tbody);
+      wrap.appendChild(table);
+      parts.push(wrap);
+    });
+    if (!parts.length) parts.push(el("p", "empty", "Das Protokoll ist leer."));
+    body.replaceChildren.apply(body, parts);
+  }
+
+  function loadProtocol() {
+    if (protocolLoading) return;
+    protocolLoading = true;
+    fetch("/api/protocol", { cache: "no-store" })
+      .then(function (r) { if (!r.ok) throw new Error(r.status); return r.json(); })
+      .then(function (p) { protocolShown = p.version; renderProtocol(p); })
+      .catch(function () {})
+      .then(function () {
+        protocolLoading = false;
+        if (state && state.protocol !== protocolShown && !$("protocol").hidden)
+          setTimeout(loadProtocol, 1000);
+      });
+  }
+
+  function showTab(protocol) {
+    $("tab-live").setAttribute("aria-selected", String(!protocol));
+    $("tab-protocol").setAttribute("aria-selected", String(protocol));
+    $("live").hidden = protocol;
+    $("protocol").hidden = !protocol;
+    if (protocol) loadProtocol();
+  }
+
+  function heard() { lastHeard = Date.now(); setStatus(true); }
+
+  function connect() {
+    clearTimeout(retryTimer);
+    if (source) source.close();
+    lastHeard = Date.now();
+    source = new EventSource("/api/events");
+    source.addEventListener("state", function (e) {
+      heard();
+      try { apply(JSON.parse(e.data)); } catch (err) {}
+    });
+    source.addEventListener("ping", heard);
+    source.onerror = function () {
+      setStatus(false);
+      // The browser retries by itself unless the server refused: then we do, a little later.
+      if (source.readyState === EventSource.CLOSED) retryTimer = setTimeout(connect, 2000);
+    };
+  }
+
+  $("tab-live").addEventListener("click", function () { showTab(false); });
+  $("tab-protocol").addEventListener("click", function () { showTab(true); });
+  // The server speaks at least every 5 s; silence means the connection is gone.
+  setInterval(function () { if (Date.now() - lastHeard > 12000) { setStatus(false); connect(); } }, 2000);
+  connect();
+  requestAnimationFrame(tick);
+})();
+)JS";
+
+} // namespace
+
+QByteArray LivePageHtml(const QString& title) {
+    QByteArray page(kHead);
+    page.replace("@TITLE@", title.toHtmlEscaped().toUtf8());
+    return page;
+}
+
+QByteArray LivePageScript() {
+    return QByteArray(kScript);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "LiveJson.h"
+
+#include <QHostAddress>
+#include <QObject>
+
+#include <atomic>
+#include <memory>
+
+class QThread;
+class LiveHttpServer;
+
+// The results page's server. It runs on a thread of its own, so that no client, however many
+// or however slow, ever holds up the clocks: the window only hands it finished texts. It only
+// reads: no request changes anything in the program.
+class TLiveServer : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxClients = 200;
+    static constexpr qsizetype kMaxRequestBytes = 8 * 1024;
+
+    explicit TLiveServer(QObject* parent = nullptr);
+    // Closes every connection and waits for the server's thread.
+    ~TLiveServer() override;
+
+    // Listening() or Failed() tells how it went; a running server is stopped first.
+    void Start(quint16 port, const QHostAddress& address = QHostAddress::Any);
+    // Closes every connection; Stopped() follows.
+    void Stop();
+    bool IsListening() const { return listening_; }
+    // The port listened on; 0 while not listening.
+    quint16 Port() const { return port_; }
+    // Connections open now, whatever they are waiting for.
+    int ClientCount() const { return clients_->load(); }
+
+    // What the page shows now; pushed to every page that is open.
+    void PublishState(const QByteArray& json, const QString& title);
+    void PublishProtocol(const LiveProtocol& protocol);
+
+    // The German text for a port that could not be opened.
+    static QString ListenFailureText(quint16 port, bool inUse, bool denied);
+
+signals:
+    void Listening(quint16 port);
+    void Failed(const QString& message);
+    void Stopped();
+
+private:
+    QThread* thread_ = nullptr;
+    LiveHttpServer* worker_ = nullptr;
+    std::shared_ptr<std::atomic<int>> clients_ = std::make_shared<std::atomic<int>>(0);
+    bool listening_ = false;
+    quint16 port_ = 0;
+};
