@@ -259,10 +259,10 @@ void TCfgDialog::CreateControls(const TPortScan& ports) {
     TimerBlink->setInterval(500);
     connect(TimerBlink, &QTimer::timeout, this, &TCfgDialog::TimerBlinkTimer);
 
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             LabMonitor, cbMonitor, cbKlass, cbManyStart, LabMinTime, seMinTime, minTimeUnit,
-             bLineTest, cbLive, LabLivePort, seLivePort, LabLiveAddress, ImageLiveQr, OKBtn,
-             CancelBtn})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{LabMonitor, cbMonitor, cbKlass, cbManyStart, LabMinTime,
+                                         seMinTime, minTimeUnit, bLineTest, cbLive, LabLivePort,
+                                         seLivePort, LabLiveAddress, ImageLiveQr, OKBtn, CancelBtn})
         belowNotice_.append({control, control->y()});
     connect(cbLive, &QCheckBox::toggled, this, &TCfgDialog::ShowLiveAddress);
     connect(seLivePort, &QSpinBox::valueChanged, this, &TCfgDialog::ShowLiveAddress);

@@ -35,7 +35,7 @@ struct TCfgActions {
     std::function<void()> FormResize;            // protocol columns follow ColSpeed0 … 2
     // The line test, for the barriers ticked in the dialog; on the port that is open.
     std::function<void(const TBarrierLayout& barriers)> OpenLineTest;
-    std::function<void()> ApplyLiveResults;      // the results page follows LiveResults, LivePort
+    std::function<void()> ApplyLiveResults; // the results page follows LiveResults, LivePort
     // Why the results page on port n is not served, empty when it is or nothing is known.
     std::function<QString(int port)> LiveNotice;
 };
