@@ -18,8 +18,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QToolButton>
 #include <QSpinBox>
+#include <QToolButton>
 
 #include <csignal>
 #include <cstdio>
@@ -203,13 +203,12 @@ private slots:
         QStringList commands;
         for (const QStringList& line : Read(t.w.Journal->FilePath()))
             if (line[JfKind] == "Befehl" && line[JfName] != "START" && line[JfName] != "STOPP")
-                commands << QStringList{line[JfName], line[JfSource], line[JfStartNr],
-                                        line[JfWin], line[JfText]}
+                commands << QStringList{line[JfName], line[JfSource], line[JfStartNr], line[JfWin],
+                                        line[JfText]}
                                 .join('|');
         QCOMPARE(commands, (QStringList{"JOKER|Taste|2|+|", "JOKER|Menü|2||",
-                                        "FOLGENDES RENNEN|Knopf|||",
-                                        "ERGEBNISSE ENTFERNEN|Menü|||", "LADEN|Knopf|||" + saved,
-                                        "LÖSCHEN|Knopf|||"}));
+                                        "FOLGENDES RENNEN|Knopf|||", "ERGEBNISSE ENTFERNEN|Menü|||",
+                                        "LADEN|Knopf|||" + saved, "LÖSCHEN|Knopf|||"}));
     }
 
     void aKillMidHeatLosesAtMostTheLast200Ms() {
