@@ -13,6 +13,7 @@ public:
         qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toUtf8());
         qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toUtf8());
     }
+    QString Path() const { return dir_.path(); }
     // Once the application object exists.
     void UseProgramFolder() {
         QDir().mkpath(dir_.path() + "/program");

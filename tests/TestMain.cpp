@@ -1,12 +1,11 @@
 #include "TestMain.h"
 
-#include "ui/Program.h"
+#include "RunSandbox.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -40,12 +39,10 @@ void FreshStart() {
 int main(int argc, char* argv[]) {
     // Settings, data and the program folder live in a folder of the test's own, so that no
     // run sees what another one stored.
-    QTemporaryDir sandbox;
-    Sandbox() = sandbox.path();
-    qputenv("XDG_CONFIG_HOME", (sandbox.path() + "/config").toUtf8());
-    qputenv("XDG_DATA_HOME", (sandbox.path() + "/data").toUtf8());
+    RunSandbox sandbox;
+    Sandbox() = sandbox.Path();
     QApplication app(argc, argv);
-    OverrideProgramFolder(sandbox.path() + "/program");
+    sandbox.UseProgramFolder();
     FreshStart();
     // The operator's machine runs German regional settings: decimal comma.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
