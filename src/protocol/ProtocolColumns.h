@@ -5,6 +5,8 @@ enum ProtocolColumn {
     ColStartNr = 0,
     ColName = 1,
     ColFirstName = 2,
+    ColVehicle = 3,
+    ColEngine = 4,
     ColClass = 5,
     ColReaction = 6,
     ColIntermediate = 7,

@@ -215,6 +215,7 @@ void TSortGrid::CommitEdit() {
     if (!editor) return;
     commitData(editor);
     // No moving on: the command that asked decides what is selected next.
+    closedEditor_ = editor;
     QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
@@ -324,6 +325,10 @@ void TSortGrid::MoveRight(bool fromEditor) {
 }
 
 void TSortGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    // Enter in an editor moves on at once, which commits and closes it; the delegate's own
+    // close follows later and must not move a second time.
+    if (editor == closedEditor_) return;
+    closedEditor_ = editor;
     QTableView::closeEditor(editor, hint);
     if (hint == QAbstractItemDelegate::SubmitModelCache && !qobject_cast<QComboBox*>(editor))
         MoveRight(true);
@@ -331,6 +336,11 @@ void TSortGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint 
         SetMode(RowMode);
         SelectRow(CurrentRow());
     }
+}
+
+void TSortGrid::commitData(QWidget* editor) {
+    if (editor == closedEditor_) return; // its text went in when it closed
+    QTableView::commitData(editor);
 }
 
 void TSortGrid::keyPressEvent(QKeyEvent* event) {

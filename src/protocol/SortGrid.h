@@ -80,6 +80,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void commitData(QWidget* editor) override;
 
 private:
     void SortGrid1SelectCell(int column, int row);
@@ -96,4 +97,6 @@ private:
     QPointer<TFrame1> lane1_;
     QPointer<TFrame1> lane2_;
     QPointer<QComboBox> cbKlass_;
+    // The editor closed last: a second close of it must change nothing.
+    QPointer<QWidget> closedEditor_;
 };

@@ -231,6 +231,24 @@ private slots:
         QCOMPARE(t.w.eTitle->text(), QString("* * *"));
     }
 
+    // A rider registered as the operator does it: each Enter ends one field and moves one
+    // column on, whether the cell's editor was open or not.
+    void aRiderTypedInKeepsEveryField() {
+        Track t(false);
+        QTest::keyClick(&t.w, Qt::Key_N, Qt::ControlModifier);
+        for (const char* field : {"7", "Huber", "Max", "Vespa", "PX"}) {
+            for (const char key : std::string_view(field)) // each key where the focus is now
+                QTest::keyClick(QApplication::focusWidget(), key);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QCoreApplication::processEvents(); // the editor closes after the key
+        }
+        QCOMPARE(t.Cell(1, ColStartNr), QString("7"));
+        QCOMPARE(t.Cell(1, ColName), QString("Huber"));
+        QCOMPARE(t.Cell(1, ColFirstName), QString("Max"));
+        QCOMPARE(t.Cell(1, ColVehicle), QString("Vespa"));
+        QCOMPARE(t.Cell(1, ColEngine), QString("PX"));
+    }
+
     // "Kein" is stored at exit and nothing is opened at the next start.
     void noPortStaysNoPort() {
         auto t = std::make_unique<Track>();
