@@ -1,5 +1,6 @@
 #include "help/SPHTMLHelp.h"
 #include "ui/MainWindow.h"
+#include "ui/QtGerman.h"
 #include "ui/Termination.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("example.tempiqo.Rennuhr"));
     // Without a desktop theme the toolbar icons come from Adwaita.
     QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+    LoadQtGermanTexts();
     QuitOnTermination();
     SPHTMLHelp::StartUp();
     TFormMain window;

@@ -13,6 +13,7 @@
 #include "ui/DlgYesNo.h"
 #include "ui/Program.h"
 #include "ui/ProtocolFiles.h"
+#include "ui/QtGerman.h"
 #include "widgets/OperatorButton.h"
 
 #include <QCheckBox>
@@ -30,6 +31,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTranslator>
 #include <QUrl>
 
 namespace {
@@ -247,6 +249,34 @@ private slots:
         QCOMPARE(t.Cell(1, ColFirstName), QString("Max"));
         QCOMPARE(t.Cell(1, ColVehicle), QString("Vespa"));
         QCOMPARE(t.Cell(1, ColEngine), QString("PX"));
+    }
+
+    // The standard dialogs speak the program's language, through the operator's own button.
+    void theSaveDialogSpeaksGerman() {
+        QTranslator* german = LoadQtGermanTexts();
+        QVERIFY2(german, "Qt's German texts are missing (qt6-translations-l10n)");
+        const auto unload = qScopeGuard([german] {
+            QCoreApplication::removeTranslator(german);
+            delete german;
+        });
+        Track t(false);
+        t.w.SortGrid1->Protocol()->SetCell(1, ColStartNr, "1");
+        t.w.UpdateProtocolCommands();
+        QStringList texts;
+        QTimer::singleShot(0, [&texts] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            for (const QLabel* label : dialog->findChildren<QLabel*>())
+                texts << label->text();
+            for (const QAbstractButton* button : dialog->findChildren<QAbstractButton*>())
+                texts << button->text();
+            dialog->reject();
+        });
+        t.w.sbSave->click();
+        for (const char* german : {"Suchen in:", "Datei&name:", "Dateien des Typs:", "Abbrechen"})
+            QVERIFY2(texts.contains(german), qPrintable(texts.join(u'|')));
+        for (const char* english : {"Look in:", "File &name:", "Files of type:", "Cancel"})
+            QVERIFY(!texts.contains(english));
     }
 
     // "Kein" is stored at exit and nothing is opened at the next start.
