@@ -3,7 +3,6 @@
 #include "LivePage.h"
 
 #include <QAbstractHttpServer>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
@@ -12,16 +11,15 @@
 #include <QThread>
 #include <QTimer>
 
+#include <chrono>
+
 namespace {
 
 using Status = QHttpServerResponder::StatusCode;
 
-// A page that has not read what it was sent by then has lost its connection or cannot keep
-// up: it is dropped, it reconnects by itself once it can.
+// A page that has this much unread has lost its connection or cannot keep up: it is dropped,
+// it reconnects by itself once it can.
 constexpr qint64 kSlowClientBytes = 256 * 1024;
-constexpr qint64 kStalledMs = 10000;
-// A connection that asks nothing for this long makes room for another client.
-constexpr qint64 kIdleMs = 10000;
 // Open pages hear from the server at least this often, so that they notice a lost connection.
 constexpr int kKeepAliveMs = 5000;
 
@@ -51,9 +49,11 @@ protected:
 class LiveHttpServer : public QAbstractHttpServer {
     Q_OBJECT
 public:
-    explicit LiveHttpServer(std::shared_ptr<std::atomic<int>> clients)
-        : clients_(std::move(clients)), sweep_(new QTimer(this)) {
-        sweep_->setInterval(1000);
+    LiveHttpServer(std::shared_ptr<std::atomic<int>> clients, const LiveLimits& limits,
+                   LiveClock clock)
+        : clients_(std::move(clients)), limits_(limits), clock_(std::move(clock)),
+          sweep_(new QTimer(this)) {
+        sweep_->setInterval(limits_.sweepMs);
         connect(sweep_, &QTimer::timeout, this, &LiveHttpServer::Sweep);
         page_ = LivePageHtml(QString());
     }
@@ -73,7 +73,7 @@ public:
         gate_ = gate;
         bind(gate);
         sweep_->start();
-        keepAlive_.start();
+        keepAlive_ = clock_();
         emit Listening(gate->serverPort());
     }
 
@@ -143,7 +143,7 @@ protected:
 private:
     struct Connection {
         qint64 pending = 0; // bytes of the request not yet answered
-        QElapsedTimer quiet;
+        qint64 quietSince = 0;
         bool stream = false;
     };
 
@@ -165,13 +165,13 @@ private:
             return;
         }
         Connection& connection = connections_[socket];
-        connection.quiet.start();
+        connection.quietSince = clock_();
         clients_->store(int(connections_.size()));
         // Before the server's own handler: a request that grows too large never reaches it.
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Received(socket); });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
             const auto found = connections_.find(socket);
-            if (found != connections_.end()) found->quiet.restart();
+            if (found != connections_.end()) found->quietSince = clock_();
         });
         connect(socket, &QObject::destroyed, this, [this, socket] { Forget(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { Forget(socket); });
@@ -185,7 +185,7 @@ private:
     void Received(QTcpSocket* socket) {
         const auto found = connections_.find(socket);
         if (found == connections_.end()) return;
-        found->quiet.restart();
+        found->quietSince = clock_();
         found->pending += socket->bytesAvailable();
         if (found->pending <= TLiveServer::kMaxRequestBytes) return;
         disconnect(socket, &QIODevice::readyRead, nullptr, nullptr);
@@ -227,21 +227,22 @@ private:
     }
 
     void SendToPages(const QByteArray& bytes) {
-        keepAlive_.restart();
+        keepAlive_ = clock_();
         const QList<QTcpSocket*> sockets = connections_.keys();
         for (QTcpSocket* socket : sockets)
             if (connections_.value(socket).stream) Send(socket, bytes);
     }
 
     void Sweep() {
-        if (keepAlive_.elapsed() >= kKeepAliveMs) SendToPages(Event("ping", QByteArray()));
+        const qint64 now = clock_();
+        if (now - keepAlive_ >= kKeepAliveMs) SendToPages(Event("ping", QByteArray()));
         const QList<QTcpSocket*> sockets = connections_.keys();
         for (QTcpSocket* socket : sockets) {
             const Connection& connection = connections_.value(socket);
-            const bool stalled =
-                socket->bytesToWrite() > 0 && connection.quiet.elapsed() > kStalledMs;
-            const bool idle = !connection.stream && socket->bytesToWrite() == 0 &&
-                              connection.quiet.elapsed() > kIdleMs;
+            const qint64 quiet = now - connection.quietSince;
+            const bool stalled = socket->bytesToWrite() > 0 && quiet > limits_.stalledMs;
+            const bool idle =
+                !connection.stream && socket->bytesToWrite() == 0 && quiet > limits_.idleMs;
             if (stalled || idle) {
                 Forget(socket);
                 socket->abort();
@@ -250,8 +251,10 @@ private:
     }
 
     std::shared_ptr<std::atomic<int>> clients_;
+    const LiveLimits limits_;
+    const LiveClock clock_;
     QTimer* sweep_;
-    QElapsedTimer keepAlive_;
+    qint64 keepAlive_ = 0;
     LiveGate* gate_ = nullptr;
     QHash<QTcpSocket*, Connection> connections_;
     QByteArray page_;
@@ -260,7 +263,15 @@ private:
     QString title_;
 };
 
-TLiveServer::TLiveServer(QObject* parent) : QObject(parent) {}
+TLiveServer::TLiveServer(QObject* parent, const LiveLimits& limits, LiveClock clock)
+    : QObject(parent), limits_(limits), clock_(std::move(clock)) {
+    if (!clock_)
+        clock_ = [] {
+            return qint64(std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count());
+        };
+}
 
 TLiveServer::~TLiveServer() {
     if (!thread_) return;
@@ -275,7 +286,7 @@ void TLiveServer::Start(quint16 port, const QHostAddress& address) {
     if (!thread_) {
         thread_ = new QThread;
         thread_->setObjectName(QStringLiteral("Live-Ergebnisse"));
-        worker_ = new LiveHttpServer(clients_);
+        worker_ = new LiveHttpServer(clients_, limits_, clock_);
         worker_->moveToThread(thread_);
         connect(worker_, &LiveHttpServer::Listening, this, [this](quint16 listening) {
             listening_ = true;
