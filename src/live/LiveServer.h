@@ -17,6 +17,7 @@ using LiveClock = std::function<qint64()>;
 
 // How long a connection may take for what.
 struct LiveLimits {
+    qint64 requestMs = 5000;  // a whole request, from its first byte
     qint64 idleMs = 10000;    // a connection that asks nothing
     qint64 stalledMs = 10000; // a client that has not read what it was sent
     int sweepMs = 1000;       // how often every connection is looked at
@@ -28,7 +29,10 @@ struct LiveLimits {
 class TLiveServer : public QObject {
     Q_OBJECT
 public:
+    // Connections that have sent a whole request. Beyond them there are places for
+    // connections whose request is still coming; only those make room for newcomers.
     static constexpr int kMaxClients = 200;
+    static constexpr int kMaxWaiting = 50;
     static constexpr qsizetype kMaxRequestBytes = 8 * 1024;
 
     explicit TLiveServer(QObject* parent = nullptr, const LiveLimits& limits = {},
