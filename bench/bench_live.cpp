@@ -1,8 +1,20 @@
-// Load test of the results page on loopback: a whole heat on the real clock, first with no
-// page open, then with 200 pages following it. Prints the lane clock's tick intervals on the
-// window's thread and whether every page got the result.
+// Load test of the results page on loopback.
+//   bench_live            a whole heat on the real clock, first with no page open, then with 200
+//                         pages following it: the lane clock's tick intervals on the window's
+//                         thread and whether every page got the result.
+//   bench_live slowloris [s]        250 connections dribbling a request, one byte each every
+//                                   5 s, reconnecting when closed; a viewer asks for the page
+//                                   every 250 ms. How many viewers got 200.
+//   bench_live stalled [per s] [s]  150 pages that never read their event stream while a running
+//                                   heat's state goes out; when they are dropped, kernel TCP
+//                                   memory and RSS meanwhile.
+//   bench_live protocol             200 clients that never read a 20 000-row /api/protocol: RSS
+//                                   before, during, after they leave; then again until dropped.
 
 #include "RunSandbox.h"
+#include "live/LiveClient.h"
+#include "live/LiveFeed.h"
+#include "live/LiveJson.h"
 #include "live/LiveServer.h"
 #include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
@@ -11,6 +23,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpServer>
@@ -23,6 +36,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -140,12 +154,240 @@ void Print(const char* what, const Figures& f) {
     std::fflush(stdout);
 }
 
+// Resident memory of this process, KiB.
+qint64 RssKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+// Memory of every TCP socket of the machine (both ends on loopback), KiB.
+qint64 KernelTcpKiB() {
+    QFile sockstat(QStringLiteral("/proc/net/sockstat"));
+    if (!sockstat.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : sockstat.readAll().split('\n')) {
+        if (!line.startsWith("TCP:")) continue;
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        const qsizetype mem = fields.indexOf("mem");
+        if (mem >= 0 && mem + 1 < fields.size()) return fields[mem + 1].toLongLong() * 4;
+    }
+    return -1;
+}
+
+quint16 Serve(TLiveServer& server) {
+    server.Start(0, QHostAddress::LocalHost);
+    if (!QTest::qWaitFor([&] { return server.IsListening(); }, 5000)) return 0;
+    return server.Port();
+}
+
+LiveLane Lane(int startNumber, int ms) {
+    LiveLane lane;
+    lane.startNumber = startNumber;
+    lane.readyNumber = startNumber + 2;
+    lane.name = QStringLiteral("Fahrerin Nummer %1").arg(startNumber);
+    lane.ms = ms;
+    lane.stopped = true;
+    lane.time = ClockText(ms);
+    lane.line = QStringLiteral("RZ 0,312  ZZ 4,128  87,3 km/h");
+    return lane;
+}
+
+// A running heat with the ten past heats below it, as the page gets it five times a second.
+QByteArray RunningState(int ms) {
+    LiveState state;
+    state.title = QStringLiteral("Sommerrennen am Flugplatz");
+    for (int i = 0; i < 2; ++i) {
+        state.lanes[i] = Lane(21 + i, ms);
+        state.lanes[i].running = true;
+        state.lanes[i].stopped = false;
+    }
+    for (int h = 0; h < TLiveFeed::kHeatsKept; ++h) {
+        LiveHeat heat;
+        heat.at = QStringLiteral("14:%1").arg(10 + h);
+        heat.lanes[0] = Lane(19 - 2 * h, 9000 + 37 * h);
+        heat.lanes[1] = Lane(20 - 2 * h, 9100 + 41 * h);
+        heat.lanes[0].winner = true;
+        state.heats << heat;
+    }
+    return LiveStateJson(state);
+}
+
+int Slowloris(int seconds) {
+    constexpr int kDribblers = 250;
+    constexpr qint64 kByteEveryMs = 5000;
+    TLiveServer server;
+    const quint16 port = Serve(server);
+    if (!port) return 1;
+    // A header that never ends.
+    const QByteArray request = "GET / HTTP/1.1\r\nHost: bench\r\nX-Slow: " + QByteArray(4096, 'a');
+    std::vector<std::unique_ptr<RawClient>> dribblers;
+    std::vector<qint64> next(kDribblers);
+    std::vector<qsizetype> sent(kDribblers, 0);
+    int closedByServer = 0;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < kDribblers; ++i) {
+        dribblers.push_back(std::make_unique<RawClient>(port));
+        next[i] = i * kByteEveryMs / kDribblers;
+    }
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        for (int i = 0; i < kDribblers; ++i) {
+            RawClient& client = *dribblers[i];
+            if (client.ClosedByServer()) {
+                ++closedByServer;
+                client.Open(port);
+                sent[i] = 0;
+                next[i] = now;
+            }
+            if (now < next[i]) continue;
+            client.Send(request.mid(sent[i]++ % request.size(), 1));
+            next[i] += kByteEveryMs;
+        }
+    });
+    tick.start(100);
+    QTest::qWait(int(kByteEveryMs)); // every dribbler has sent its first byte
+
+    int ok = 0, busy = 0, other = 0;
+    while (clock.elapsed() < seconds * 1000) {
+        const int status = Fetch(port, QStringLiteral("/")).status;
+        ok += status == 200;
+        busy += status == 503;
+        other += status != 200 && status != 503;
+        QTest::qWait(250);
+    }
+    std::printf("slowloris: %d connections, one byte each every %lld ms, for %d s\n", kDribblers,
+                kByteEveryMs, seconds);
+    std::printf("viewers: %d got 200, %d got 503, %d no answer (of %d)\n", ok, busy, other,
+                ok + busy + other);
+    std::printf("dribbling connections closed by the server: %d; connections open at the end: "
+                "%d\n",
+                closedByServer, server.ClientCount());
+    return 0;
+}
+
+int Stalled(int perSecond, int seconds) {
+    constexpr int kPages = 150;
+    TLiveServer server;
+    const quint16 port = Serve(server);
+    if (!port) return 1;
+    server.PublishState(RunningState(0), QString());
+    const qint64 kernelBefore = KernelTcpKiB();
+    const qint64 rssBefore = RssKiB();
+    std::vector<std::unique_ptr<RawClient>> pages;
+    for (int i = 0; i < kPages; ++i) {
+        pages.push_back(std::make_unique<RawClient>(port, 4096));
+        pages.back()->Send("GET /api/events HTTP/1.1\r\nHost: bench\r\n\r\n");
+    }
+    if (!QTest::qWaitFor([&] { return server.ClientCount() == kPages; }, 5000)) return 1;
+
+    QElapsedTimer clock;
+    clock.start();
+    QTimer publish;
+    QObject::connect(&publish, &QTimer::timeout,
+                     [&] { server.PublishState(RunningState(int(clock.elapsed())), QString()); });
+    publish.start(1000 / perSecond);
+    std::vector<qint64> dropped;
+    qint64 kernelPeak = 0, rssPeak = 0;
+    while (int(dropped.size()) < kPages && clock.elapsed() < seconds * 1000) {
+        QTest::qWait(100);
+        kernelPeak = std::max(kernelPeak, KernelTcpKiB());
+        rssPeak = std::max(rssPeak, RssKiB());
+        while (int(dropped.size()) < kPages - server.ClientCount())
+            dropped.push_back(clock.elapsed());
+    }
+    publish.stop();
+    std::printf("stalled: %d pages that never read, %d states a second of %lld bytes\n", kPages,
+                perSecond, qint64(RunningState(0).size()));
+    if (dropped.empty())
+        std::printf("none dropped within %d s\n", seconds);
+    else
+        std::printf("dropped: %zu of %d, first after %.1f s, median %.1f s, last %.1f s\n",
+                    dropped.size(), kPages, dropped.front() / 1000.0,
+                    dropped[dropped.size() / 2] / 1000.0, dropped.back() / 1000.0);
+    std::printf("kernel TCP memory held at most %.1f MiB; RSS %.1f MiB before, at most %.1f MiB\n",
+                (kernelPeak - kernelBefore) / 1024.0, rssBefore / 1024.0, rssPeak / 1024.0);
+    return 0;
+}
+
+int Protocol() {
+    constexpr int kClients = TLiveServer::kMaxClients;
+    constexpr int kRows = 20000;
+    TLiveServer server;
+    const quint16 port = Serve(server);
+    if (!port) return 1;
+    LiveProtocol protocol;
+    protocol.rows << QStringList{"St.Nr.", "Name", "Vorname", "Roller", "Motor", "Info",
+                                 "RZ",     "ZZ",   "Km/h",    "Zeit",   "Win"};
+    for (int r = 1; r <= kRows; ++r)
+        protocol.rows << QStringList{QString::number(r),
+                                     QStringLiteral("Mustermann"),
+                                     QStringLiteral("Maximilian"),
+                                     QStringLiteral("Vespa PX"),
+                                     QStringLiteral("125 ccm"),
+                                     QStringLiteral("Klasse B"),
+                                     QStringLiteral("0,345"),
+                                     QStringLiteral("4,128"),
+                                     QStringLiteral("87,3"),
+                                     ClockText(9000 + r % 1000),
+                                     r % 2 ? QStringLiteral("+") : QString()};
+    protocol.version = 1;
+    server.PublishProtocol(protocol);
+    const Reply viewer = Fetch(port, QStringLiteral("/api/protocol"));
+    std::printf("protocol: %d rows, %lld bytes of JSON (a viewer got %d)\n", kRows,
+                qint64(viewer.body.size()), viewer.status);
+    QTest::qWait(500);
+    const qint64 rssBefore = RssKiB();
+    const qint64 kernelBefore = KernelTcpKiB();
+
+    const auto round = [&](bool leave) {
+        std::vector<std::unique_ptr<RawClient>> clients;
+        for (int i = 0; i < kClients; ++i) {
+            clients.push_back(std::make_unique<RawClient>(port, 4096));
+            clients.back()->Send("GET /api/protocol HTTP/1.1\r\nHost: bench\r\n\r\n");
+        }
+        QTest::qWait(3000);
+        const qint64 rssDuring = RssKiB();
+        const qint64 kernelDuring = KernelTcpKiB() - kernelBefore;
+        const int connected = server.ClientCount();
+        QElapsedTimer clock;
+        clock.start();
+        if (leave) clients.clear();
+        (void)QTest::qWaitFor([&] { return server.ClientCount() == 0; }, leave ? 10000 : 60000);
+        const qint64 gone = clock.elapsed();
+        const int left = server.ClientCount();
+        QTest::qWait(2000);
+        std::printf("%s: %d connected; RSS before %.1f MiB, during %.1f MiB, 2 s after %.1f MiB; "
+                    "kernel TCP memory during %.1f MiB; %d left open %.1f s after they came\n",
+                    leave ? "clients leave after 3 s" : "clients stay until dropped", connected,
+                    rssBefore / 1024.0, rssDuring / 1024.0, RssKiB() / 1024.0,
+                    kernelDuring / 1024.0, left, (gone + 3000) / 1000.0);
+    };
+    round(true);
+    round(false);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     RunSandbox sandbox;
     QApplication app(argc, argv);
     sandbox.UseProgramFolder();
+    const QString which = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    const auto number = [&](int at, int fallback) {
+        return argc > at ? QByteArray(argv[at]).toInt() : fallback;
+    };
+    if (which == u"slowloris") return Slowloris(number(2, 20));
+    if (which == u"stalled") return Stalled(std::max(1, number(2, 5)), number(3, 120));
+    if (which == u"protocol") return Protocol();
+    if (!which.isEmpty()) {
+        std::printf("unknown case %s\n", argv[1]);
+        return 2;
+    }
 
     auto cable = TSimulatedSerialPort::Create();
     TFormMain w(nullptr, cable->Factory());

@@ -6,10 +6,22 @@
 #include <QObject>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class QThread;
 class LiveHttpServer;
+
+// Milliseconds on a monotonic clock; called on the server's thread.
+using LiveClock = std::function<qint64()>;
+
+// How long a connection may take for what.
+struct LiveLimits {
+    qint64 requestMs = 5000;  // a whole request, from its first byte
+    qint64 idleMs = 10000;    // a connection that asks nothing
+    qint64 stalledMs = 10000; // a client that has not read what it was sent
+    int sweepMs = 1000;       // how often every connection is looked at
+};
 
 // The results page's server. It runs on a thread of its own, so that no client, however many
 // or however slow, ever holds up the clocks: the window only hands it finished texts. It only
@@ -17,10 +29,14 @@ class LiveHttpServer;
 class TLiveServer : public QObject {
     Q_OBJECT
 public:
+    // Connections that have sent a whole request. Beyond them there are places for
+    // connections whose request is still coming; only those make room for newcomers.
     static constexpr int kMaxClients = 200;
+    static constexpr int kMaxWaiting = 50;
     static constexpr qsizetype kMaxRequestBytes = 8 * 1024;
 
-    explicit TLiveServer(QObject* parent = nullptr);
+    explicit TLiveServer(QObject* parent = nullptr, const LiveLimits& limits = {},
+                         LiveClock clock = {});
     // Closes every connection and waits for the server's thread.
     ~TLiveServer() override;
 
@@ -50,6 +66,8 @@ private:
     QThread* thread_ = nullptr;
     LiveHttpServer* worker_ = nullptr;
     std::shared_ptr<std::atomic<int>> clients_ = std::make_shared<std::atomic<int>>(0);
+    LiveLimits limits_;
+    LiveClock clock_;
     bool listening_ = false;
     quint16 port_ = 0;
 };

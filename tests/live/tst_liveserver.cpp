@@ -9,17 +9,28 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
 namespace {
+
+// Time as the server sees it, moved on by the test.
+struct ManualClock {
+    std::shared_ptr<std::atomic<qint64>> ms = std::make_shared<std::atomic<qint64>>(0);
+    LiveClock Clock() const {
+        return [ms = ms] { return ms->load(); };
+    }
+    void Advance(qint64 by) { *ms += by; }
+};
 
 // A server on an ephemeral loopback port.
 struct Served {
     TLiveServer server;
     quint16 port = 0;
 
-    Served() {
+    explicit Served(const LiveLimits& limits = {}, LiveClock clock = {})
+        : server(nullptr, limits, std::move(clock)) {
         QSignalSpy listening(&server, &TLiveServer::Listening);
         server.Start(0, QHostAddress::LocalHost);
         if (listening.wait(5000)) port = listening.first().first().value<quint16>();
@@ -75,9 +86,18 @@ private slots:
         QCOMPARE(Fetch(s.port, "/../etc/passwd").status, 404);
         QCOMPARE(Fetch(s.port, "/api/state", "POST").status, 405);
         QCOMPARE(Fetch(s.port, "/", "DELETE").status, 405);
-        const Reply head = Fetch(s.port, "/", "HEAD");
-        QCOMPARE(head.status, 200);
-        QVERIFY(head.body.isEmpty());
+        for (const char* path : {"/", "/api/protocol"})
+            QCOMPARE(Fetch(s.port, path, "HEAD").status, 200);
+        // HEAD gets the head of GET and nothing more: the next answer follows it directly.
+        RawClient raw(s.port);
+        QByteArray received;
+        QVERIFY(raw.Send("HEAD /api/state HTTP/1.1\r\nHost: x\r\n\r\n"));
+        QTRY_VERIFY(!raw.ClosedByServer(&received) && received.endsWith("\r\n\r\n"));
+        const QByteArray head = received;
+        QVERIFY(head.startsWith("HTTP/1.1 200 OK\r\n") && head.contains("Content-Length: 2\r\n"));
+        QVERIFY(raw.Send("GET /api/state HTTP/1.1\r\nHost: x\r\n\r\n"));
+        QTRY_VERIFY(!raw.ClosedByServer(&received) && received.endsWith("{}"));
+        QCOMPARE(received, head + head + "{}");
 
         // Just under the limit is answered, just over it is not, also when it comes in parts.
         for (const int padding : {7800, 8300}) {
@@ -148,6 +168,93 @@ private slots:
             QTest::qWait(5);
         }
         QTRY_COMPARE(s.server.ClientCount(), 1);
+        QCOMPARE(reader.socket.state(), QAbstractSocket::ConnectedState);
+        big.title = "danach";
+        s.server.PublishState(LiveStateJson(big), QString());
+        QTRY_COMPARE(reader.Last()["title"].toString(), QString("danach"));
+    }
+
+    // Connections that never finish their request take no viewer's place, and a request has a
+    // deadline however steadily its bytes trickle in.
+    void slowRequestsCannotShutOutViewers() {
+        ManualClock clock;
+        LiveLimits limits;
+        limits.sweepMs = 10;
+        Served s(limits, clock.Clock());
+        std::vector<std::unique_ptr<RawClient>> slow;
+        for (int i = 0; i < TLiveServer::kMaxClients + 50; ++i) {
+            slow.push_back(std::make_unique<RawClient>(s.port));
+            QVERIFY(slow.back()->Send("G"));
+        }
+        const Reply viewer = Fetch(s.port, "/");
+        QCOMPARE(viewer.status, 200);
+        QVERIFY(viewer.body.contains("<script src=\"/app.js\">"));
+        QTRY_VERIFY(slow.front()->ClosedByServer()); // the oldest made room
+
+        // Slow but in time: answered.
+        RawClient late(s.port);
+        const QByteArray request = "GET /api/state HTTP/1.1\r\nHost: x\r\n\r\n";
+        for (qsizetype at = 0; at < request.size(); at += 8) {
+            QVERIFY(late.Send(request.mid(at, 8)));
+            QTest::qWait(2);
+            clock.Advance(limits.requestMs / 8);
+        }
+        QByteArray answer;
+        QTRY_VERIFY(late.ClosedByServer(&answer) || answer.contains("\r\n\r\n{"));
+        QVERIFY2(answer.startsWith("HTTP/1.1 200"), answer.left(40).constData());
+
+        // A byte a second keeps nothing open past the deadline of the whole request.
+        RawClient& dribbler = *slow.back();
+        QByteArray refused;
+        for (int second = 0;
+             second <= limits.requestMs / 1000 && !dribbler.ClosedByServer(&refused); ++second) {
+            clock.Advance(1000);
+            dribbler.Send("E");
+            QTest::qWait(5);
+        }
+        QTRY_VERIFY(dribbler.ClosedByServer(&refused));
+        QVERIFY2(refused.startsWith("HTTP/1.1 408"), refused.left(40).constData());
+        QCOMPARE(Fetch(s.port, "/").status, 200);
+    }
+
+    // A page that takes nothing of what it is sent is dropped once the stall time is over, also
+    // when all of it went into the kernel's buffers and Qt's own buffer is empty.
+    void pagesThatStopReadingAreDropped_data() {
+        QTest::addColumn<QByteArray>("path");
+        QTest::newRow("event stream") << QByteArray("/api/events");
+        QTest::newRow("protocol") << QByteArray("/api/protocol");
+    }
+    void pagesThatStopReadingAreDropped() {
+        QFETCH(QByteArray, path);
+        ManualClock clock;
+        LiveLimits limits;
+        limits.sweepMs = 10;
+        limits.idleMs = 3600 * 1000; // only the stall can end it
+        Served s(limits, clock.Clock());
+        LiveProtocol protocol;
+        for (int r = 0; r < 2000; ++r)
+            protocol.rows << QStringList{QString::number(r), QString(40, u'n'), "9,123"};
+        s.server.PublishProtocol(protocol);
+        QTRY_VERIFY(Fetch(s.port, "/api/protocol").body.size() > 100 * 1000);
+
+        EventStream reader(s.port);
+        RawClient sleeper(s.port, 4096);
+        QVERIFY(sleeper.Send("GET " + path + " HTTP/1.1\r\nHost: x\r\n\r\n"));
+        QTRY_COMPARE(s.server.ClientCount(), 2);
+        QTRY_COMPARE(reader.States().size(), 1);
+        LiveState big;
+        big.title = QString(16 * 1024, u'x');
+        for (int i = 0; i < 4; ++i)
+            s.server.PublishState(LiveStateJson(big), QString());
+        QTRY_COMPARE(reader.States().size(), 5);
+
+        qint64 waited = 0;
+        for (; waited <= 3 * limits.stalledMs && s.server.ClientCount() == 2; waited += 500) {
+            clock.Advance(500);
+            QTest::qWait(5);
+        }
+        QCOMPARE(s.server.ClientCount(), 1);
+        QVERIFY2(waited >= limits.stalledMs, QByteArray::number(waited).constData());
         QCOMPARE(reader.socket.state(), QAbstractSocket::ConnectedState);
         big.title = "danach";
         s.server.PublishState(LiveStateJson(big), QString());
