@@ -16,9 +16,9 @@
 #include "live/LiveFeed.h"
 #include "live/LiveJson.h"
 #include "live/LiveServer.h"
-#include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
 #include "serial/SimulatedSerialDevice.h"
+#include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
@@ -113,7 +113,7 @@ Figures Heat(TFormMain& w, std::function<void()> duringHeat = {}) {
     std::vector<Clock::time_point> stamps;
     stamps.reserve(2 * kHeatMs / 10);
     const auto connection = QObject::connect(w.FrameT1, &TFrame1::ClockShown, [&] {
-        if (w.FrameT1->IsRunning()) stamps.push_back(Clock::now());
+        if (w.race.heat.Lane(1).running) stamps.push_back(Clock::now());
     });
     w.Sequence->mStart->trigger();
     QTest::qWait(kHeatMs);

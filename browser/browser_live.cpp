@@ -4,11 +4,11 @@
 
 #include "RunSandbox.h"
 #include "live/LiveServer.h"
-#include "protocol/SortGrid.h"
-#include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
 #include "serial/SimulatedSerialDevice.h"
+#include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
+#include "ui/SortGrid.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -199,7 +199,7 @@ int main(int argc, char* argv[]) {
     w.est1->trigger();
     w.Sequence->LockLS1->trigger(); // arm the start input
     w.bImit1->click();
-    Check(w.FrameT1->IsRunning(), "the heat runs");
+    Check(w.race.heat.Lane(1).running, "the heat runs");
     QTest::qWait(700);
     const QString early = driver.Run(Text("#lane1 .clock")).toString();
     QTest::qWait(300);

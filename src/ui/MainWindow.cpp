@@ -2,11 +2,14 @@
 
 #include "Artwork.h"
 #include "DlgYesNo.h"
+#include "HeatControls.h"
 #include "JournalViewer.h"
+#include "LaneTimer.h"
 #include "Monitor2.h"
 #include "Program.h"
 #include "ProtocolFiles.h"
 #include "SignalPlayer.h"
+#include "SortGrid.h"
 #include "TitlePicture.h"
 #include "export/BackgroundWriter.h"
 #include "export/Journal.h"
@@ -15,9 +18,8 @@
 #include "live/LiveAddress.h"
 #include "live/LiveFeed.h"
 #include "live/LiveServer.h"
-#include "protocol/SortGrid.h"
 #include "race/BarrierInputs.h"
-#include "race/LaneTimer.h"
+#include "race/BarrierPort.h"
 #include "race/Plausibility.h"
 #include "race/RaceSequence.h"
 #include "serial/PortNotice.h"
@@ -137,17 +139,18 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     CreateProtocolBar();
 
     SortGrid1 = new TSortGrid(this);
-    SortGrid1->SetLanes(FrameT1, FrameT2);
+    SortGrid1->SetHeat(&race.heat);
     SortGrid1->SetClassSource(cbKlass);
-    FrameT1->SetProtocol(SortGrid1);
-    FrameT2->SetProtocol(SortGrid1);
     // The widths follow the table's client width, which is only known once it is laid out.
     SortGrid1->viewport()->installEventFilter(this);
     connect(SortGrid1, &TSortGrid::ContentChanged, this, &TFormMain::UpdateProtocolCommands);
 
+    Sequence = new TRaceSequence(race, this);
+    Sequence->SetProtocol(SortGrid1);
+    Sequence->SetSoundPlayer([this](const QString& file) { player_->Play(file); });
+
+    CreateImitationPanel();
     RaceControls controls;
-    controls.FrameT1 = FrameT1;
-    controls.FrameT2 = FrameT2;
     controls.bSTART = bSTART;
     controls.bSTOP1 = bSTOP1;
     controls.bSTOP2 = bSTOP2;
@@ -159,16 +162,13 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     controls.ImageLSstop2 = ImageLSstop2;
     controls.ImageAmpel = ImageAmpel;
     controls.cbAutomatisch = cbAutomatisch;
-    Sequence = new TRaceSequence(race, controls, this);
-    Sequence->SetSoundPlayer([this](const QString& file) { player_->Play(file); });
-
-    CreateImitationPanel();
-    Barriers = new TBarrierInputs(race, *Sequence, Led, this);
-    connect(Sequence, &TRaceSequence::DisplayReset, Barriers, &TBarrierInputs::LampsOff);
+    controls.Led = Led;
+    HeatControls = new THeatControls(race, *Sequence, controls, this);
+    Barriers = new TBarrierInputs(race, *Sequence, this);
     CreatePort(std::move(devices));
     CreateHiddenMenu();
     FDlgYesNo = new TFDlgYesNo(this);
-    FMonitor2 = new TFormMonitor2(FrameT1, FrameT2, race.settings);
+    FMonitor2 = new TFormMonitor2(race, FrameT1, FrameT2);
     FMonitor2->SetProtocol(SortGrid1->Protocol());
     // The spectators' window takes the operator's keys as well.
     FMonitor2->addActions(HideMenu->actions());
@@ -215,7 +215,7 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     actions.ClosePort = [this] { OpenPort(0); };
     actions.OpenPort = [this](int port) { OpenPort(port); };
     actions.PortNotice = [this](int port) { return PortNotice(port); };
-    actions.ShowBarrierLamps = [this] { Barriers->ShowBarrierLamps(); };
+    actions.ShowBarrierLamps = [this] { HeatControls->ShowBarrierLamps(); };
     actions.FormResize = [this] { FormResize(); };
     actions.OpenLineTest = [this](const TBarrierLayout& barriers) { OpenLineTest(barriers); };
     actions.ApplyLiveResults = [this] { ApplyLiveResults(); };
@@ -281,9 +281,9 @@ void TFormMain::CreateJournal() {
             [this](TRaceCommand command, int lane, TCommandSource source, qint64 ticks) {
                 QString numbers;
                 if (command == TRaceCommand::Start)
-                    numbers = FrameT1->editStartN1->text() + u'/' + FrameT2->editStartN1->text();
+                    numbers = race.heat.StartNumberText(1) + u'/' + race.heat.StartNumberText(2);
                 else if (lane)
-                    numbers = (lane == 1 ? FrameT1 : FrameT2)->editStartN1->text();
+                    numbers = race.heat.StartNumberText(lane);
                 Journal->Command(RaceCommandName(command), CommandSourceName(source), lane, numbers,
                                  ticks);
                 if (command == TRaceCommand::Start) Journal->SetHeatRunning(true);
@@ -296,22 +296,22 @@ void TFormMain::CreateJournal() {
         Journal->SetHeatRunning(false);
         Journal->Sync();
     });
-    for (TFrame1* frame : {FrameT1, FrameT2})
-        connect(frame, &TFrame1::ResultShown, this, [this, frame](const LaneResult& result) {
-            const QString number = frame->editStartN1->text();
-            const TProtocolModel* protocol = SortGrid1->Protocol();
-            const int row = protocol->FindStartRow(number);
-            QStringList cells;
-            if (row)
-                for (int column = kFirstResultColumn; column < kProtocolColumns; ++column)
-                    cells << protocol->Cell(row, column);
-            else
-                cells = {result.reaction, result.intermediate, result.speed, result.finalTime,
-                         QString()};
-            Journal->Result(frame->Tag(), number, frame->StopTicks(), cells);
-        });
+    connect(&race.heat, &THeatModel::LaneResultShown, this,
+            [this](int lane, const LaneResult& result) {
+                const QString number = race.heat.StartNumberText(lane);
+                const TProtocolModel* protocol = SortGrid1->Protocol();
+                const int row = protocol->FindStartRow(number);
+                QStringList cells;
+                if (row)
+                    for (int column = kFirstResultColumn; column < kProtocolColumns; ++column)
+                        cells << protocol->Cell(row, column);
+                else
+                    cells = {result.reaction, result.intermediate, result.speed, result.finalTime,
+                             QString()};
+                Journal->Result(lane, number, race.heat.Lane(lane).stopTicks, cells);
+            });
 
-    Plausibility = new TPlausibility(race, *Sequence, *Barriers, FrameT1, FrameT2, this);
+    Plausibility = new TPlausibility(race, *Sequence, *Barriers, this);
     connect(Plausibility, &TPlausibility::Warned, this, &TFormMain::LaneWarned);
     connect(Plausibility, &TPlausibility::Cleared, this, &TFormMain::ShowWarnings);
 
@@ -384,10 +384,12 @@ void TFormMain::OpenLineTest(const TBarrierLayout& barriers) {
     QWidget* over = CfgDialog && CfgDialog->isVisible() ? static_cast<QWidget*>(CfgDialog)
                                                         : static_cast<QWidget*>(this);
     LineTest = new TLineTestDialog(*ComPort, race.HighResTimer1, barriers, over);
+    BarrierPort->SetLineTest(true);
     Journal->Port(QStringLiteral("Leitungstest an"), QString());
     connect(LineTest, &QDialog::finished, this, [this] {
         LineTest->deleteLater();
         LineTest = nullptr;
+        BarrierPort->SetLineTest(false);
         Journal->Port(QStringLiteral("Leitungstest aus"), QString());
     });
     LineTest->open();
@@ -419,7 +421,15 @@ void TFormMain::ApplyLiveResults() {
         });
     }
     if (!LiveFeed) {
-        LiveFeed = new TLiveFeed(FrameT1, FrameT2, SortGrid1, race.settings, LiveServer, this);
+        auto layout = [this] {
+            LiveProtocol shown;
+            const auto visible = SortGrid1->VisibleColumns();
+            shown.visibleColumns = QList<bool>(visible.begin(), visible.end());
+            shown.classMode = SortGrid1->ClassMode();
+            shown.classList = SortGrid1->ClassList();
+            return shown;
+        };
+        LiveFeed = new TLiveFeed(race, *SortGrid1->Protocol(), layout, LiveServer, this);
         LiveFeed->SetTitle(eTitle->text());
         connect(eTitle, &QLineEdit::textChanged, LiveFeed, &TLiveFeed::SetTitle);
     }
@@ -495,44 +505,17 @@ void TFormMain::CreateImitationPanel() {
     caption->setFont(ArialFont(12, true));
     int tag = 1;
     for (QPushButton* b : {bImit1, bImit2, bImit3})
-        connect(b, &QPushButton::clicked, this,
-                [this, t = tag++] { Barriers->bImit1Click(t, ComPort->ModemStatus()); });
+        connect(b, &QPushButton::clicked, this, [this, t = tag++] { BarrierPort->Imitate(t); });
 }
 
 void TFormMain::CreatePort(TSerialDeviceFactory devices) {
-    ComPort = new TComPort(race.HighResTimer1, this);
-    ComPort->SetDeviceFactory(std::move(devices));
-    // The wiring needs DTR and RTS on; nothing is ever sent or received.
-    ComPort->SetPort(0);
-    ComPort->SetBaudRate(br9600);
-    ComPort->SetBaudRateUser(28800);
-    ComPort->SetFlowControl(fcRtsCts);
-    ComPort->SetDataBits(5);
-    ComPort->SetEvents(TEvents(evCTS | evDSR | evRLSD));
-    ComPort->SetEnableDTR(true);
-    ComPort->SetWriteBufSize(64);
-    ComPort->SetReadBufSize(64);
-    // The instant and the levels were read by the port's wait thread when the line changed.
-    // During the line test only the levels are followed.
-    connect(ComPort, &TComPort::OnCTS, this, [this](TComPort* sender) {
-        LineTest ? Barriers->FollowLevels(sender->LastEvent())
-                 : Barriers->ComPortStart(sender->LastEvent());
-    });
-    for (const quint32 line : {kModemDSR, kModemRLSD})
-        connect(ComPort, line == kModemDSR ? &TComPort::OnDSR : &TComPort::OnRLSD, this,
-                [this, line](TComPort* sender) {
-                    LineTest ? Barriers->FollowLevels(sender->LastEvent())
-                             : Barriers->ComPortStop(sender->LastEvent(), line);
-                });
-    connect(ComPort, &TComPort::OnOpen, this,
-            [this](TComPort* sender) { Barriers->ComPortOpen(sender->OpenStatus()); });
-    connect(ComPort, &TComPort::OnClose, Barriers, &TBarrierInputs::ComPortClose);
+    BarrierPort = new TBarrierPort(race, *Barriers, std::move(devices), this);
+    ComPort = BarrierPort->ComPort;
     connect(ComPort, &TComPort::OnConditionChanged, this, &TFormMain::ShowPortNotice);
 }
 
 QString TFormMain::PortNotice(int port) const {
-    const TPortCondition& condition = ComPort->Condition();
-    return port != 0 && condition.port == port ? PortNoticeText(condition) : QString();
+    return BarrierPort->Notice(port);
 }
 
 void TFormMain::ShowPortNotice() {
@@ -546,15 +529,7 @@ void TFormMain::ShowPortNotice() {
 }
 
 void TFormMain::OpenPort(int port) {
-    ComPort->Close();
-    ComPort->SetPort(quint8(port));
-    if (port != 0) {
-        try {
-            ComPort->Open();
-        } catch (const EComError&) {
-            // No box: the operator runs the heats by hand; the notice says why where it can.
-        }
-    }
+    BarrierPort->Open(port);
     ShowPortNotice();
 }
 
@@ -809,8 +784,8 @@ void TFormMain::StartUp() {
         const QString path = ProgramFile(name);
         return QFileInfo::exists(path) ? path : QString();
     };
-    race.state.StopSoundFile = soundFile(QStringLiteral("stopp.wav"));
-    race.state.StartSoundFile = soundFile(QStringLiteral("start.wav"));
+    race.heat.state.StopSoundFile = soundFile(QStringLiteral("stopp.wav"));
+    race.heat.state.StartSoundFile = soundFile(QStringLiteral("start.wav"));
     eTitle->setText(QStringLiteral("* * *"));
     if (const auto classes = LoadClassList(QDir::currentPath())) {
         cbKlass->clear();
@@ -818,7 +793,7 @@ void TFormMain::StartUp() {
         cbKlass->setCurrentIndex(0);
     }
     ApplyStoredSettings();
-    Barriers->ShowBarrierLamps();
+    HeatControls->ShowBarrierLamps();
     ImageTVEin->move(ImageTVAus->pos());
     ImageTVAus->setVisible(QGuiApplication::screens().size() > 1);
     // F8 stops lane 1; the hint must not promise that it clears the protocol.
@@ -900,8 +875,7 @@ void TFormMain::resizeEvent(QResizeEvent* event) {
 
 void TFormMain::closeEvent(QCloseEvent* event) {
     // Only a running clock makes closing a question: a heat would be lost.
-    if ((FrameT1->IsRunning() || FrameT2->IsRunning()) &&
-        !FDlgYesNo->Ask(QStringLiteral("Beenden?"))) {
+    if (race.heat.Racing() && !FDlgYesNo->Ask(QStringLiteral("Beenden?"))) {
         event->ignore();
         return;
     }

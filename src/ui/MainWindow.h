@@ -18,6 +18,7 @@ class QPushButton;
 class QToolButton;
 class TBackgroundWriter;
 class TBarrierInputs;
+class TBarrierPort;
 class TJournal;
 class TJournalViewer;
 class TLineTestDialog;
@@ -30,6 +31,7 @@ class TFDlgYesNo;
 class TFormMonitor2;
 class TProtocolFiles;
 class TFrame1;
+class THeatControls;
 class TLiveFeed;
 class TLiveServer;
 class TOperatorButton;
@@ -89,7 +91,11 @@ public:
     QToolButton* sbCLS;
     TSortGrid* SortGrid1 = nullptr;
     TRaceSequence* Sequence;
+    // The race area's buttons, pictures and lamps show the heat.
+    THeatControls* HeatControls;
     TBarrierInputs* Barriers;
+    // The serial port of the start contact and the barriers; ComPort is its component.
+    TBarrierPort* BarrierPort;
     TComPort* ComPort;
     // Bit n-1 for each serial port n found at start-up; the highest in the high 16 bits.
     quint32 PortsPresent = 0;

@@ -2,8 +2,8 @@
 
 #include "live/LiveAddress.h"
 #include "protocol/ProtocolModel.h"
-#include "race/LaneTimer.h"
-#include "race/RaceSettings.h"
+#include "race/Race.h"
+#include "ui/LaneTimer.h"
 #include "widgets/Digit.h"
 
 #include <QApplication>
@@ -105,10 +105,10 @@ void SetFontPixels(QWidget* widget, const QFont& base, int pixels) {
 
 } // namespace
 
-TFormMonitor2::TFormMonitor2(TFrame1* laneFrame1, TFrame1* laneFrame2,
-                             const TRaceSettings& settings, QWidget* parent)
+TFormMonitor2::TFormMonitor2(const Race& race, TFrame1* laneFrame1, TFrame1* laneFrame2,
+                             QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      frame1_(laneFrame1), frame2_(laneFrame2), settings_(settings) {
+      frame1_(laneFrame1), frame2_(laneFrame2), settings_(race.settings) {
     Q_ASSERT(frame1_ && frame2_);
     setWindowTitle(QStringLiteral("Monitor 2"));
     // Closing the operator's window must end the program even while the TV shows.
@@ -187,12 +187,11 @@ TFormMonitor2::TFormMonitor2(TFrame1* laneFrame1, TFrame1* laneFrame2,
     for (QLabel* live : {LabLiveAddress, ImageLiveQr})
         live->hide();
 
+    connect(&race.heat, &THeatModel::LaneResultShown, this, &TFormMonitor2::ShowResult);
+    connect(&race.heat, &THeatModel::LaneCleared, this, &TFormMonitor2::ClearResult);
     for (TFrame1* frame : {frame1_, frame2_}) {
         connect(frame, &TFrame1::ClockShown, this,
                 [this, frame](const ClockFace& face) { ShowClockFace(frame->Tag(), face); });
-        connect(frame, &TFrame1::ResultShown, this,
-                [this, frame](const LaneResult& result) { ShowResult(frame->Tag(), result); });
-        connect(frame, &TFrame1::Cleared, this, [this, frame] { ClearResult(frame->Tag()); });
         auto numbersChanged = [this, frame] {
             SetLaneNumbers(frame->Tag(), frame->editStartN1->value(), frame->editStartN2->value());
         };
@@ -472,17 +471,6 @@ void TFormMonitor2::SetLaneNumbers(int lane, int startNumber, int readyNumber) {
     RefreshNames();
 }
 
-QString TFormMonitor2::RiderName(const TProtocolModel& protocol, int startNumber) {
-    const int row = protocol.FindStartRow(QString::number(startNumber));
-    if (row == 0) return {};
-    QStringList parts;
-    for (int column : {int(ColName), int(ColFirstName)}) {
-        const QString part = protocol.Cell(row, column).simplified();
-        if (!part.isEmpty()) parts << part;
-    }
-    return parts.join(u' ');
-}
-
 void TFormMonitor2::SetProtocol(const TProtocolModel* protocol) {
     if (protocol_) disconnect(protocol_, nullptr, this, nullptr);
     protocol_ = protocol;
@@ -498,25 +486,15 @@ void TFormMonitor2::SetProtocol(const TProtocolModel* protocol) {
 void TFormMonitor2::RefreshNames() {
     for (TFrame1* frame : {frame1_, frame2_}) {
         ExtrasOf(frame->Tag())
-            .name->setText(protocol_ ? RiderName(*protocol_, frame->editStartN1->value())
+            .name->setText(protocol_ ? protocol_->RiderName(frame->editStartN1->value())
                                      : QString());
     }
-}
-
-QString TFormMonitor2::ResultLineText(const LaneResult& result, const TRaceSettings& settings) {
-    QStringList parts;
-    if (settings.ColSpeed1 && !result.reaction.isEmpty())
-        parts << QStringLiteral("Reaktion ") + result.reaction + QStringLiteral(" s");
-    if (settings.ColSpeed2 && !result.intermediate.isEmpty())
-        parts << QStringLiteral("Zwischen ") + result.intermediate + QStringLiteral(" s");
-    if (!result.speed.isEmpty()) parts << result.speed + QStringLiteral(" km/h");
-    return parts.join(QStringLiteral("   "));
 }
 
 void TFormMonitor2::ShowResult(int lane, const LaneResult& result) {
     const LaneExtras& extras = ExtrasOf(lane);
     // A false start takes the place of the results and never wins.
-    const bool winner = result.first && !result.marked;
+    const bool winner = result.Won();
     extras.result->setText(result.marked ? QStringLiteral("FEHLSTART")
                                          : ResultLineText(result, settings_));
     SetColors(extras.result, result.marked ? kRed : QColor(Qt::white));

@@ -12,6 +12,7 @@ class QRect;
 class TDigit;
 class TFrame1;
 class TProtocolModel;
+struct Race;
 struct TRaceSettings;
 
 // The spectators' screen: both lane clocks, the start numbers and the event title, scaled
@@ -23,7 +24,7 @@ class TFormMonitor2 : public QWidget {
 public:
     // laneFrame1 and laneFrame2 are the main window's FrameT1 and FrameT2: the layout source
     // and the clocks this window mirrors. settings is read live for Monitor.
-    TFormMonitor2(TFrame1* laneFrame1, TFrame1* laneFrame2, const TRaceSettings& settings,
+    TFormMonitor2(const Race& race, TFrame1* laneFrame1, TFrame1* laneFrame2,
                   QWidget* parent = nullptr);
 
     // Bounds := the screen Monitor, then FitTo() those bounds.
@@ -44,10 +45,6 @@ public:
 
     static QString StartLabelText(int startNumber);
     static QString NextLabelText(int readyNumber);
-    // "Name Vorname" of the protocol row of the start number; empty without one.
-    static QString RiderName(const TProtocolModel& protocol, int startNumber);
-    // The results under a stopped lane's clock: those whose barrier is wired and that exist.
-    static QString ResultLineText(const LaneResult& result, const TRaceSettings& settings);
 
     // The names beside the start numbers come from this protocol and follow its changes.
     void SetProtocol(const TProtocolModel* protocol);

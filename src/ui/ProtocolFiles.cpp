@@ -6,7 +6,7 @@
 #include "export/HtmlProtocol.h"
 #include "export/ProtocolBackup.h"
 #include "export/WordExport.h"
-#include "protocol/SortGrid.h"
+#include "ui/SortGrid.h"
 #include "race/RaceSettings.h"
 
 #include <QApplication>

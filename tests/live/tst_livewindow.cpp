@@ -4,8 +4,8 @@
 
 #include "live/LiveAddress.h"
 #include "live/LiveServer.h"
-#include "protocol/SortGrid.h"
-#include "race/LaneTimer.h"
+#include "ui/SortGrid.h"
+#include "ui/LaneTimer.h"
 #include "settings/CfgDialog.h"
 #include "settings/SettingsStore.h"
 #include "ui/Monitor2.h"
@@ -85,7 +85,7 @@ private slots:
 
         QTest::keyClick(&t.w, Qt::Key_F10);
         t.w.bImit1->click();
-        QVERIFY(t.w.FrameT1->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(1).running);
         // While it runs the page follows the clock by itself. The start and the protocol's
         // change publish once each; the other steps need the running updates.
         for (const int ms : {1500, 1750, 2000, 2250}) {
@@ -183,9 +183,9 @@ private slots:
         QVERIFY(dialog.LabLiveAddress->text().contains("belegt"));
         QVERIFY(dialog.ImageLiveQr->isHidden());
         t.w.Sequence->mStart->trigger();
-        QVERIFY(t.w.FrameT1->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(1).running);
         t.w.Sequence->mStop1->trigger();
-        QVERIFY(!t.w.FrameT1->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(1).running);
 
         // Switched off: the server closes, the notice goes.
         dialog.cbLive->setChecked(false);
@@ -200,7 +200,7 @@ private slots:
     void tvShowsTheAddressBesideTheClocks() {
         Race race;
         TFrame1 lane1(race, 1), lane2(race, 2);
-        TFormMonitor2 tv(&lane1, &lane2, race.settings);
+        TFormMonitor2 tv(race, &lane1, &lane2);
         tv.ShowLiveAddress("http://192.168.178.20:8080/");
         for (const QRect& screen : {QRect(0, 0, 1920, 1080), QRect(0, 0, 1024, 768)}) {
             tv.FitTo(screen);

@@ -1,9 +1,9 @@
 #include "TestMain.h"
 
 #include "protocol/ProtocolModel.h"
-#include "race/LaneTimer.h"
 #include "race/Race.h"
 #include "ui/DlgYesNo.h"
+#include "ui/LaneTimer.h"
 #include "ui/Monitor2.h"
 #include "widgets/Digit.h"
 
@@ -48,19 +48,22 @@ struct Tv {
     Race race;
     TFrame1 lane1{race, 1};
     TFrame1 lane2{race, 2};
-    TFormMonitor2 tv{&lane1, &lane2, race.settings};
+    TFormMonitor2 tv{race, &lane1, &lane2};
     qint64 now = 5 * 3600 * 1000 * kMs;
 
     Tv() {
         race.HighResTimer1.SetTickSource([this] { return now; });
     }
+    // The heat model moved as the race sequence moves it; the TV only shows it.
     void Start() {
-        race.state.StartTicks = now;
-        race.state.ClearHeat();
-        lane1.StartLane();
-        lane2.StartLane();
+        race.heat.state.StartTicks = now;
+        race.heat.state.ClearHeat();
+        race.heat.SetLaneRunning(1, true);
+        race.heat.SetLaneRunning(2, true);
     }
-    void At(qint64 msSinceStart) { now = race.state.StartTicks + msSinceStart * kMs; }
+    void Stop(int lane) { race.heat.SetLaneStopped(lane, now, ComputeLaneResult(race, lane, now)); }
+    void Reset(int lane) { race.heat.ClearLane(lane); }
+    void At(qint64 msSinceStart) { now = race.heat.state.StartTicks + msSinceStart * kMs; }
 };
 
 QString Row(const TDigit* const (&digits)[6]) {
@@ -423,7 +426,7 @@ private slots:
         t.At(12345);
         t.lane1.ClockTimer();
         t.At(105000);
-        t.lane2.StopLane();
+        t.Stop(2);
         t.tv.Show();
         QCOMPARE(UpperRow(t.tv), QStringLiteral("012,345"));
         QVERIFY(!Bright(t.tv.Digit4) && Bright(t.tv.Digit5));
@@ -431,7 +434,7 @@ private slots:
         QCOMPARE(LowerRow(t.tv), QStringLiteral("105,000"));
         QVERIFY(Bright(t.tv.Digit4a) && Bright(t.tv.Digit5a));
 
-        t.lane2.ResetLane();
+        t.Reset(2);
         QCOMPARE(LowerRow(t.tv), QStringLiteral("000,000"));
         QVERIFY(!Bright(t.tv.Digit4a) && !Bright(t.tv.Digit5a));
         QCOMPARE(UpperRow(t.tv), QStringLiteral("012,345"));
@@ -485,14 +488,14 @@ private slots:
             return lane.winBadge->isVisibleTo(&t.tv) && lane.winFrame->isVisibleTo(&t.tv);
         };
         t.Start();
-        TRaceState& state = t.race.state;
+        TRaceState& state = t.race.heat.state;
         // Lane 2 has its reaction and intermediate barriers, then stops first.
         state.LaneTicks[2][1] = state.StartTicks + 412 * kMs;
         state.LaneTicks[2][2] = state.StartTicks + 5123 * kMs;
         state.LaneTicks[2][3] = state.StartTicks + 9000 * kMs;
         state.FirstLane = 2;
         t.At(10000);
-        t.lane2.StopLane();
+        t.Stop(2);
         const LaneResult result = ComputeLaneResult(t.race, 2, t.now);
         QCOMPARE(lower.result->text(), QStringLiteral("Reaktion 0,412 s   Zwischen 5,123 s   ") +
                                            result.speed + QStringLiteral(" km/h"));
@@ -505,27 +508,27 @@ private slots:
 
         // Lane 1 without barrier events: no reaction, no intermediate, no trap speed.
         t.At(11000);
-        t.lane1.StopLane();
+        t.Stop(1);
         QCOMPARE(upper.result->text(), QString());
         QVERIFY(!marked(upper));
 
         // The false start, declared afterwards: red, never a winner.
         state.FalseStartLane = 2;
         state.FirstLane = 1;
-        t.lane2.StopLane();
+        t.Stop(2);
         QCOMPARE(lower.result->text(), QStringLiteral("FEHLSTART"));
         QCOMPARE(lower.result->palette().color(QPalette::WindowText), QColor(Qt::red));
         QVERIFY(!marked(lower));
 
         // Unwired barriers show nothing even where a value was recorded; the mean speed shows.
         t.race.settings.ColSpeed1 = t.race.settings.ColSpeed2 = t.race.settings.ColSpeed3 = false;
-        t.lane1.StopLane();
+        t.Stop(1);
         QCOMPARE(upper.result->text(), ComputeLaneResult(t.race, 1, t.now).speed + " km/h");
         QVERIFY(marked(upper));
         QCOMPARE(upper.result->palette().color(QPalette::WindowText), QColor(Qt::white));
 
-        t.lane1.ResetLane();
-        t.lane2.ResetLane();
+        t.Reset(1);
+        t.Reset(2);
         for (const TFormMonitor2::LaneExtras* lane : {&upper, &lower}) {
             QCOMPARE(lane->result->text(), QString());
             QVERIFY(!marked(*lane));

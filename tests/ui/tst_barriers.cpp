@@ -2,8 +2,8 @@
 #include "Track.h"
 
 #include "race/BarrierInputs.h"
-#include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
+#include "ui/LaneTimer.h"
 #include "widgets/OperatorButton.h"
 
 #include <QAction>
@@ -32,8 +32,8 @@ private slots:
         QTest::keyClick(&t.w, Qt::Key_F10); // arm the start
         t.now->store(5000 * kMs);
         t.Lines(kModemCTS);
-        QVERIFY(t.w.FrameT1->IsRunning());
-        QCOMPARE(t.w.race.state.StartTicks, 5000 * kMs); // the instant the line changed
+        QVERIFY(t.w.race.heat.Lane(1).running);
+        QCOMPARE(t.w.race.heat.state.StartTicks, 5000 * kMs); // the instant the line changed
         QVERIFY(t.Lit(0));
         QCOMPARE(t.w.Sequence->StartLight(), 1); // green: the start contact was taken
         t.Lines(0);
@@ -44,24 +44,24 @@ private slots:
             QVERIFY(t.Lit(k + 1));
         }
         t.At(20000); // the stop is the barrier's instant, not the handling's
-        QVERIFY(!t.w.FrameT1->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(1).running);
         QCOMPARE(t.Cell(1, ColReaction), QString("0,420"));
         QCOMPARE(t.Cell(1, ColIntermediate), QString("6,100"));
         QCOMPARE(t.Cell(1, ColSpeed), QString("144,0"));
         QCOMPARE(t.Cell(1, ColTime), QString("12,345"));
-        QVERIFY(t.w.FrameT2->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(2).running);
         // A fifth pulse within the lane's lock-out is dropped without a sign, even with the
         // start armed, where a pulse on a blocked lane would offer a false start.
         QTest::keyClick(&t.w, Qt::Key_F10);
         QVERIFY(t.w.Sequence->TimerGesperrtStop1->isActive());
         t.Pulse(kModemRLSD);
-        QCOMPARE(t.w.race.state.LaneEventCount[1], 4);
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[1], 4);
         QCOMPARE(t.Cell(1, ColTime), QString("12,345"));
         QVERIFY(t.w.bFehlStart1->isHidden());
-        t.w.Sequence->TimerGesperrtStop1->stop();
+        t.w.Sequence->TimerGesperrtTimer(t.w.Sequence->TimerGesperrtStop1);
         t.Pulse(kModemRLSD); // after the lock-out: only the offer
         QVERIFY(!t.w.bFehlStart1->isHidden());
-        QCOMPARE(t.w.race.state.LaneEventCount[1], 4);
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[1], 4);
     }
 
     void openingContactStartsWithTheOtherPolarity() {
@@ -69,10 +69,10 @@ private slots:
         t.w.race.settings.Alg = 1;
         QTest::keyClick(&t.w, Qt::Key_F10);
         t.Lines(kModemCTS); // contact closes: nothing yet
-        QVERIFY(!t.w.FrameT1->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(1).running);
         t.now->fetch_add(500 * kMs);
         t.Lines(0);
-        QVERIFY(t.w.FrameT1->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(1).running);
     }
 
     void theLinesAtOpenAreTheRest() {
@@ -83,8 +83,8 @@ private slots:
             QTest::keyClick(&t.w, Qt::Key_F10);
             t.now->store(7000 * kMs);
             t.Lines(0);
-            QVERIFY(t.w.FrameT1->IsRunning());
-            QCOMPARE(t.w.race.state.StartTicks, 7000 * kMs);
+            QVERIFY(t.w.race.heat.Lane(1).running);
+            QCOMPARE(t.w.race.heat.state.StartTicks, 7000 * kMs);
         }
         // With Alg 0 a contact already closed at open starts nothing until it opens and
         // closes again; a barrier line on at open is no barrier event either.
@@ -96,10 +96,10 @@ private slots:
         QVERIFY(t.w.bFehlStart2->isHidden());
         t.now->fetch_add(1000 * kMs);
         t.Lines(0);
-        QVERIFY(!t.w.FrameT1->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(1).running);
         t.now->fetch_add(1000 * kMs);
         t.Lines(kModemCTS);
-        QVERIFY(t.w.FrameT1->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(1).running);
     }
 
     void aBouncingContactStartsOneHeatAndItsOpeningNone() {
@@ -123,27 +123,27 @@ private slots:
         QTest::keyClick(&t.w, Qt::Key_F10);
         // Closing: on, off 2 ms later, on again 4 ms later.
         contact({{5000, kModemCTS}, {5002, 0}, {5004, kModemCTS}});
-        QVERIFY(t.w.FrameT1->IsRunning());
-        QCOMPARE(t.w.race.state.StartTicks, 5000 * kMs);
+        QVERIFY(t.w.race.heat.Lane(1).running);
+        QCOMPARE(t.w.race.heat.state.StartTicks, 5000 * kMs);
         endHeat();
 
         // Opening with a bounce: off, on 1 ms later, off 3 ms later.
         contact({{9000, 0}, {9001, kModemCTS}, {9003, 0}});
-        QVERIFY(!t.w.FrameT1->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(1).running);
         // The same bounce folded into one reading of the lines.
         contact({{10000, kModemCTS}});
-        QVERIFY(t.w.FrameT1->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(1).running);
         endHeat();
         t.now->store(11000 * kMs);
         t.Lines(0, kModemCTS);
-        QVERIFY(!t.w.FrameT1->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(1).running);
 
         // Alg 1: the opening starts, its bounce does not start again or move the start.
         t.w.race.settings.Alg = 1;
         contact({{12000, kModemCTS}});
         contact({{13000, 0}, {13001, kModemCTS}, {13002, 0}});
-        QVERIFY(t.w.FrameT1->IsRunning());
-        QCOMPARE(t.w.race.state.StartTicks, 13000 * kMs);
+        QVERIFY(t.w.race.heat.Lane(1).running);
+        QCOMPARE(t.w.race.heat.state.StartTicks, 13000 * kMs);
     }
 
     void aFoldedPulseIsCountedOnceWhileTheOtherLaneChanges() {
@@ -153,25 +153,25 @@ private slots:
         t.At(400);
         // Lane 2 comes on; lane 1 pulsed between the same two reads.
         t.Lines(kModemCTS | kModemDSR, kModemRLSD);
-        QCOMPARE(t.w.race.state.LaneEventCount[1], 1);
-        QCOMPARE(t.w.race.state.LaneEventCount[2], 1);
-        QCOMPARE(t.w.race.state.LaneTicks[1][1], t.w.race.state.LaneTicks[2][1]);
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[1], 1);
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[2], 1);
+        QCOMPARE(t.w.race.heat.state.LaneTicks[1][1], t.w.race.heat.state.LaneTicks[2][1]);
         QVERIFY(t.Lit(1) && !t.Lit(2) && t.Lit(5));
         // Lane 2 goes off while lane 1 pulses again, then lane 2 pulses while lane 1 rests.
         t.At(6000);
         t.Lines(kModemCTS, kModemRLSD);
         t.At(6100);
         t.Lines(kModemCTS, kModemDSR);
-        QCOMPARE(t.w.race.state.LaneEventCount[1], 2);
-        QCOMPARE(t.w.race.state.LaneEventCount[2], 2);
-        QVERIFY(t.w.FrameT1->IsRunning() && t.w.FrameT2->IsRunning());
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[1], 2);
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[2], 2);
+        QVERIFY(t.w.race.heat.Lane(1).running && t.w.race.heat.Lane(2).running);
     }
 
     void shortContactIsNotLost() {
         Track t;
         QTest::keyClick(&t.w, Qt::Key_F10);
         t.Pulse(kModemCTS); // closed and open again before anyone read the level
-        QVERIFY(t.w.FrameT1->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(1).running);
     }
 
     void pulseOnABlockedLaneOffersAFalseStart() {
@@ -182,13 +182,13 @@ private slots:
         t.Pulse(kModemDSR);
         QVERIFY(!t.w.bFehlStart2->isHidden());
         QVERIFY(t.w.bFehlStart1->isHidden());
-        QCOMPARE(t.w.race.state.LaneEventCount[2], 0);
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[2], 0);
     }
 
     void twoBarriersWithoutReactionAndIntermediate() {
         Track t;
         t.w.race.settings.ColSpeed1 = t.w.race.settings.ColSpeed2 = false;
-        t.w.Barriers->ShowBarrierLamps();
+        t.w.HeatControls->ShowBarrierLamps();
         QCOMPARE(t.w.race.settings.BarrierCount, 2);
         QVERIFY(!t.w.Led[2]->isHidden() && t.w.Led[3]->isHidden() && t.w.Led[4]->isHidden());
         QVERIFY(!t.w.Led[6]->isHidden() && t.w.Led[7]->isHidden());
@@ -196,10 +196,10 @@ private slots:
         t.Lines(kModemCTS);
         t.At(1000);
         t.Pulse(kModemDSR);
-        QVERIFY(t.w.FrameT2->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(2).running);
         t.At(2000);
         t.Pulse(kModemDSR);
-        QVERIFY(!t.w.FrameT2->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(2).running);
         QCOMPARE(t.Cell(2, ColTime), QString("2,000"));
     }
 
@@ -207,12 +207,12 @@ private slots:
         Track t;
         t.w.race.settings.ColSpeed1 = t.w.race.settings.ColSpeed2 = false;
         t.w.race.settings.ColSpeed3 = false;
-        t.w.Barriers->ShowBarrierLamps();
+        t.w.HeatControls->ShowBarrierLamps();
         QTest::keyClick(&t.w, Qt::Key_F10);
         t.Lines(kModemCTS);
         t.At(9000);
         t.Lines(kModemCTS | kModemRLSD | kModemDSR);
-        QVERIFY(!t.w.FrameT1->IsRunning() && !t.w.FrameT2->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(1).running && !t.w.race.heat.Lane(2).running);
         QCOMPARE(t.Cell(1, ColWin), QString("+"));
         QCOMPARE(t.Cell(2, ColWin), QString());
         QCOMPARE(t.Cell(1, ColTime), t.Cell(2, ColTime));
@@ -224,7 +224,7 @@ private slots:
         t.Lines(kModemCTS);
         t.At(500);
         t.Lines(kModemRLSD); // contact opens as lane 1's first barrier fires
-        QCOMPARE(t.w.race.state.LaneEventCount[1], 1);
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[1], 1);
         QCOMPARE(t.Cell(1, ColTime), QString());
     }
 
@@ -256,7 +256,7 @@ private slots:
         // An armed lane takes its barrier before any START.
         QTest::keyClick(&t.w, Qt::Key_F12);
         t.Pulse(kModemDSR);
-        QCOMPARE(t.w.race.state.LaneEventCount[2], 1);
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[2], 1);
         QVERIFY(t.Lit(5));
     }
 
@@ -267,12 +267,12 @@ private slots:
         t.w.race.settings.Alg = 1;
         QTest::keyClick(&t.w, Qt::Key_F10);
         t.w.bImit1->click();
-        QVERIFY(!t.w.FrameT1->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(1).running);
         QVERIFY(!t.Lit(0));
         QTest::keyClick(&t.w, Qt::Key_F5);
         t.At(500);
         t.w.bImit2->click();
-        QCOMPARE(t.w.race.state.LaneEventCount[1], 1);
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[1], 1);
     }
 
     // The speed is written with the system's decimal separator and without grouping.
@@ -297,12 +297,12 @@ private slots:
         QVERIFY(!t.w.PanelImit->isHidden());
         QCOMPARE(t.w.bImit2->text(), QString("1+4 (1.)"));
         t.w.bImit1->click(); // start group blocked: nothing
-        QVERIFY(!t.w.FrameT1->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(1).running);
         QTest::keyClick(&t.w, Qt::Key_F10);
         t.now->store(2000 * kMs);
         t.w.bImit1->click();
-        QVERIFY(t.w.FrameT1->IsRunning());
-        QCOMPARE(t.w.race.state.StartTicks, 2000 * kMs);
+        QVERIFY(t.w.race.heat.Lane(1).running);
+        QCOMPARE(t.w.race.heat.state.StartTicks, 2000 * kMs);
         for (qint64 ms : {300, 4000, 7750, 8000}) {
             t.At(ms);
             t.w.bImit2->click();
@@ -312,7 +312,7 @@ private slots:
         QCOMPARE(t.Cell(1, ColSpeed), QString("144,0"));
         t.At(8100);
         t.w.bImit3->click();
-        QCOMPARE(t.w.race.state.LaneEventCount[2], 1);
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[2], 1);
         QVERIFY(t.Lit(5) && !t.Lit(6));
         QTest::keyClick(&t.w, Qt::Key_F9);
         QTest::keyClick(&t.w, Qt::Key_F7);

@@ -115,7 +115,7 @@ private slots:
             t.At(ms);
             t.Pulse(kModemDSR);
         }
-        QVERIFY(!t.w.FrameT2->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(2).running);
         t.At(14000);
         QTest::keyClick(&t.w, Qt::Key_F7);
         t.w.SortGrid1->SelectRow(2);

@@ -2,13 +2,15 @@
 
 #include "export/ProtocolBackup.h"
 #include "help/SPHTMLHelp.h"
-#include "protocol/SortGrid.h"
-#include "race/LaneTimer.h"
+#include "race/RaceSequence.h"
+#include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
 #include "ui/Program.h"
 #include "ui/ProtocolFiles.h"
+#include "ui/SortGrid.h"
 #include "widgets/Digit.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -59,12 +61,9 @@ private slots:
         window.show();
         qint64 now = 5000000000;
         window.race.HighResTimer1.SetTickSource([&] { return now; });
-        window.race.state.StartTicks = now;
-        window.FrameT1->StartLane();
-        window.FrameT2->StartLane();
+        window.Sequence->mStart->trigger();
         now += 7654000000;
-        window.race.state.FirstLane = 1;
-        window.FrameT1->StopLane();
+        window.Sequence->mStop1->trigger();
         const TProtocolModel* protocol = window.SortGrid1->Protocol();
         QCOMPARE(protocol->Cell(1, ColStartNr), QString("1"));
         QCOMPARE(protocol->Cell(2, ColStartNr), QString("2"));
@@ -82,8 +81,8 @@ private slots:
     void readOnlyFilesBesideTheProgramOrInstalled() {
         {
             TFormMain window;
-            QVERIFY(window.race.state.StartSoundFile.isEmpty());
-            QVERIFY(window.race.state.StopSoundFile.isEmpty());
+            QVERIFY(window.race.heat.state.StartSoundFile.isEmpty());
+            QVERIFY(window.race.heat.state.StopSoundFile.isEmpty());
         }
         const QString installed = InstalledFilesFolder();
         QVERIFY(QDir().mkpath(installed));
@@ -93,8 +92,8 @@ private slots:
         QVERIFY(QFile(ProgramFolder() + "/start.wav").open(QIODevice::WriteOnly));
 
         TFormMain window;
-        QCOMPARE(window.race.state.StartSoundFile, ProgramFolder() + "/start.wav");
-        QCOMPARE(window.race.state.StopSoundFile, installed + "/stopp.wav");
+        QCOMPARE(window.race.heat.state.StartSoundFile, ProgramFolder() + "/start.wav");
+        QCOMPARE(window.race.heat.state.StopSoundFile, installed + "/stopp.wav");
         QCOMPARE(SPHTMLHelp::ApplicationHelpFile(), installed + "/" + help);
         // Installed, it writes to the user's data folder even where it could write beside
         // itself, as root can.

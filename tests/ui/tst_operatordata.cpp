@@ -7,10 +7,10 @@
 #include "export/ExcelExport.h"
 #include "export/HtmlProtocol.h"
 #include "export/SaveBytes.h"
-#include "race/LaneTimer.h"
 #include "settings/CfgDialog.h"
 #include "settings/SettingsStore.h"
 #include "ui/DlgYesNo.h"
+#include "ui/LaneTimer.h"
 #include "ui/Program.h"
 #include "ui/ProtocolFiles.h"
 #include "ui/QtGerman.h"
@@ -211,7 +211,7 @@ private slots:
         // The operator is typing a start number into the only row when START comes.
         TypeIntoCell(grid, 1, ColStartNr, "17");
         QTest::keyClick(t.w.focusWidget(), Qt::Key_F5);
-        QVERIFY(t.w.FrameT1->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(1).running);
         t.w.setFocus();
         QVERIFY(!grid->IsEditing());
         QCOMPARE(t.Cell(1, ColStartNr), QString("17"));
@@ -336,7 +336,7 @@ private slots:
 
         t.At(21000);
         t.Lines(kModemCTS);
-        QVERIFY(t.w.FrameT1->IsRunning() && t.w.FrameT2->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(1).running && t.w.race.heat.Lane(2).running);
         QCOMPARE(t.w.FrameT1->editStartN1->value(), 5);
         QCOMPARE(t.w.FrameT2->editStartN1->value(), 6);
         QCOMPARE(finished.count(), 1);
@@ -354,21 +354,21 @@ private slots:
             if (box->isVisible()) box->bYes->click();
         });
         QVERIFY(!t.w.close());
-        QVERIFY(t.w.FrameT1->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(1).running);
     }
 
     // START and STOPP act on any mouse button, the moment it goes down.
     void anyMouseButtonStartsAndStops() {
         Track t(false);
         QTest::mousePress(t.w.bSTART, Qt::RightButton);
-        QVERIFY(t.w.FrameT1->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(1).running);
         t.At(2000);
         QTest::mousePress(t.w.bSTOP1, Qt::MiddleButton);
-        QVERIFY(!t.w.FrameT1->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(1).running);
         QCOMPARE(t.Cell(1, ColTime), QString("2,000"));
         t.At(3000);
         QTest::mousePress(t.w.bSTOP2, Qt::RightButton);
-        QVERIFY(!t.w.FrameT2->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(2).running);
         QTest::mouseRelease(t.w.bSTOP2, Qt::RightButton);
         QCOMPARE(t.Cell(2, ColTime), QString("3,000"));
         QCOMPARE(t.w.bAVARIA->text(), QString("GESTÜRZT"));

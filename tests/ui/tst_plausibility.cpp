@@ -30,7 +30,7 @@ void RunHeat(Track& t, const QList<double>& lane1, const QList<double>& lane2) {
     t.Lines(0);
     for (int lane = 1; lane <= 2; ++lane)
         for (const double ms : lane == 1 ? lane1 : lane2) {
-            t.now->store(t.w.race.state.StartTicks + qint64(ms * kMs));
+            t.now->store(t.w.race.heat.state.StartTicks + qint64(ms * kMs));
             t.Pulse(lane == 1 ? kModemRLSD : kModemDSR);
         }
 }
@@ -91,14 +91,14 @@ private slots:
         Track t;
         t.w.race.settings.MinTime = minTime;
         RunHeat(t, lane1, {});
-        const qint64 start = t.w.race.state.StartTicks;
+        const qint64 start = t.w.race.heat.state.StartTicks;
         if (handStop >= 0) {
             t.now->store(start + qint64(handStop * kMs));
             QTest::keyClick(&t.w, Qt::Key_F8);
         }
-        QVERIFY(!t.w.FrameT1->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(1).running);
         if (chatter) {
-            if (chatter == 2) t.w.Sequence->TimerGesperrtStop1->stop();
+            if (chatter == 2) t.w.Sequence->TimerGesperrtTimer(t.w.Sequence->TimerGesperrtStop1);
             t.now->fetch_add(3 * kMs);
             t.Pulse(kModemRLSD);
         }
@@ -106,11 +106,11 @@ private slots:
             t.now->store(start + qint64(ms * kMs));
             t.Pulse(kModemDSR);
         }
-        QVERIFY(!t.w.FrameT2->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(2).running);
 
         const TProtocolModel* protocol = t.w.SortGrid1->Protocol();
         // Never a time changed: the clock's stop instant is what the row shows.
-        QCOMPARE(t.Cell(1, ColTime), TicksToText(t.w.FrameT1->StopTicks() - start));
+        QCOMPARE(t.Cell(1, ColTime), TicksToText(t.w.race.heat.Lane(1).stopTicks - start));
         const QStringList reasons = t.w.Plausibility->Reasons(1);
         if (lane1Reason.isEmpty()) {
             QCOMPARE(reasons, QStringList());

@@ -9,9 +9,9 @@
 #include "export/SaveBytes.h"
 #include "protocol/ProtocolModel.h"
 #include "race/HighResTimer.h"
-#include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
 #include "settings/CfgDialog.h"
+#include "ui/LaneTimer.h"
 #include "ui/ProtocolFiles.h"
 
 #include <QComboBox>
@@ -98,13 +98,13 @@ private slots:
             gap = g;
             t.now->store(at);
             t.Lines(kModemCTS);
-            QVERIFY(t.w.FrameT1->IsRunning());
-            const qint64 start = t.w.race.state.StartTicks;
+            QVERIFY(t.w.race.heat.Lane(1).running);
+            const qint64 start = t.w.race.heat.state.StartTicks;
             t.now->store(start + 12345 * kMs);
             t.Lines(kModemCTS | kModemRLSD);
-            QTRY_VERIFY(!t.w.FrameT2->IsRunning());
-            QCOMPARE(t.w.FrameT1->StopTicks() - start, 12345 * kMs);
-            QCOMPARE(t.w.FrameT2->StopTicks() - start, 12345 * kMs + g);
+            QTRY_VERIFY(!t.w.race.heat.Lane(2).running);
+            QCOMPARE(t.w.race.heat.Lane(1).stopTicks - start, 12345 * kMs);
+            QCOMPARE(t.w.race.heat.Lane(2).stopTicks - start, 12345 * kMs + g);
             const int row1 =
                 t.w.SortGrid1->Protocol()->FindStartRow(t.w.FrameT1->editStartN1->text());
             const int row2 =
@@ -152,7 +152,7 @@ private slots:
         t.OneBarrier();
         QTest::keyClick(&t.w, Qt::Key_F10);
         t.Lines(kModemCTS);
-        QVERIFY(t.w.FrameT1->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(1).running);
         QVERIFY(t.w.LabPortNotice->isHidden());
         t.cable->Vanish();
         QTRY_VERIFY(t.w.ImageLSstop1->isHidden()); // the barriers show as disconnected
@@ -163,7 +163,7 @@ private slots:
         t.At(3000);
         QTest::keyClick(&t.w, Qt::Key_F8);
         QCOMPARE(t.Cell(1, ColTime), QString("3,000"));
-        QVERIFY(t.w.FrameT2->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(2).running);
 
         // Back in: opened again by the timer, and lane 2's barrier stops it.
         t.cable->Return();
@@ -172,7 +172,7 @@ private slots:
         QVERIFY(t.w.LabPortNotice->text().contains("wieder verbunden"));
         t.At(4000);
         t.Lines(kModemCTS | kModemDSR);
-        QVERIFY(!t.w.FrameT2->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(2).running);
         QCOMPARE(t.Cell(2, ColTime), QString("4,000"));
 
         // Choosing no port ends the search and the notice.

@@ -1,10 +1,10 @@
 #include "TestMain.h"
 
-#include "protocol/SortGrid.h"
-#include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
 #include "ui/DlgYesNo.h"
+#include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
+#include "ui/SortGrid.h"
 #include "widgets/Digit.h"
 #include "widgets/OperatorButton.h"
 
@@ -45,7 +45,7 @@ struct Console {
     void Release(QAbstractButton* button) { QTest::mouseRelease(button, Qt::LeftButton); }
     void Start() {
         Key(Qt::Key_F5);
-        start = w.race.state.StartTicks;
+        start = w.race.heat.state.StartTicks;
     }
     void At(qint64 ms) { now = start + ms * kMs; }
     QString Cell(int row, int column) { return w.SortGrid1->Protocol()->Cell(row, column); }
@@ -87,7 +87,7 @@ private slots:
     void startWithThePortClosed() {
         Console c;
         c.Start();
-        QVERIFY(c.w.FrameT1->IsRunning() && c.w.FrameT2->IsRunning());
+        QVERIFY(c.w.race.heat.Lane(1).running && c.w.race.heat.Lane(2).running);
         QVERIFY(!c.w.bSTART->isEnabled() && !c.w.Sequence->mStart->isEnabled());
         QVERIFY(c.w.bSTOP1->isEnabled() && c.w.bSTOP2->isEnabled());
         QCOMPARE(c.w.bSTOP1->CurrentFace(), QColor(0xFF, 0x00, 0x00));
@@ -110,7 +110,7 @@ private slots:
         c.Start();
         c.At(12345);
         c.Press(c.w.bSTOP1); // acts on the press, not on the release
-        QVERIFY(!c.w.FrameT1->IsRunning());
+        QVERIFY(!c.w.race.heat.Lane(1).running);
         c.Release(c.w.bSTOP1);
         QVERIFY(c.w.bFehlStart1->isHidden()); // stopped by its button: no false start offered
         QVERIFY(c.w.bRESET->isEnabled());
@@ -156,7 +156,7 @@ private slots:
         c.Start();
         c.At(800);
         c.Key(Qt::Key_F6, Qt::ControlModifier); // Strg+F6: lane 2
-        QVERIFY(!c.w.FrameT2->IsRunning());
+        QVERIFY(!c.w.race.heat.Lane(2).running);
         QVERIFY(c.w.bFehlStart2->isHidden());
         QCOMPARE(c.Cell(2, ColTime), QString("-"));
         c.At(9000);
@@ -175,9 +175,9 @@ private slots:
         c.Key(Qt::Key_F8);
         c.At(4500);
         c.Key(Qt::Key_F6); // lane 1 again, after its stop
-        QCOMPARE(c.w.race.state.StopCount, 1);
+        QCOMPARE(c.w.race.heat.state.StopCount, 1);
         QCOMPARE(finished.count(), 0);
-        QVERIFY(c.w.FrameT2->IsRunning());
+        QVERIFY(c.w.race.heat.Lane(2).running);
         QVERIFY(!c.w.Sequence->TimerReset->isActive());
         c.At(7000);
         c.Key(Qt::Key_F9);
@@ -196,7 +196,7 @@ private slots:
         QCOMPARE(c.w.FrameT1->editStartN2->value(), 5);
         QCOMPARE(c.w.FrameT2->editStartN1->value(), 2);
         QCOMPARE(c.w.FrameT2->editStartN2->value(), 4);
-        QVERIFY(!c.w.FrameT2->IsRunning());
+        QVERIFY(!c.w.race.heat.Lane(2).running);
         QCOMPARE(c.Shown(c.w.FrameT2), QString("000,000"));
         QVERIFY(!c.w.Sequence->mStop2->isEnabled());
         c.Key(Qt::Key_F9); // the abandoned lane cannot be stopped any more
@@ -213,7 +213,7 @@ private slots:
         c.Press(c.w.bSTOP1);
         QCOMPARE(c.Cell(1, ColTime), QString("5,000"));
         QCOMPARE(c.Shown(c.w.FrameT1), QString("005,000"));
-        QCOMPARE(c.w.race.state.StopCount, 1);
+        QCOMPARE(c.w.race.heat.state.StopCount, 1);
     }
 
     void crashMarksTheSelectedRow() {
@@ -278,7 +278,7 @@ private slots:
         c.Answer(false);
         QVERIFY(!c.w.close());
         QVERIFY(c.w.isVisible());
-        QVERIFY(c.w.FrameT1->IsRunning());
+        QVERIFY(c.w.race.heat.Lane(1).running);
         QCOMPARE(c.w.FDlgYesNo->Label1->text(), QString("Beenden?"));
         c.Answer(true);
         QVERIFY(c.w.close());

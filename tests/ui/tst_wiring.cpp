@@ -3,14 +3,14 @@
 #include "export/BackgroundWriter.h"
 #include "export/ProtocolBackup.h"
 #include "export/SaveBytes.h"
-#include "protocol/SortGrid.h"
-#include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
 #include "settings/CfgDialog.h"
+#include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
 #include "ui/Monitor2.h"
 #include "ui/Program.h"
 #include "ui/ProtocolFiles.h"
+#include "ui/SortGrid.h"
 #include "ui/Termination.h"
 #include "ui/TitlePicture.h"
 #include "widgets/Digit.h"
@@ -276,7 +276,7 @@ private slots:
         qint64 now = 0;
         auto w = Window(now);
         w->Sequence->mStart->trigger();
-        QVERIFY(w->FrameT1->IsRunning());
+        QVERIFY(w->race.heat.Lane(1).running);
         QWidget* question = nullptr;
         QTimer giveUp;
         giveUp.setSingleShot(true);

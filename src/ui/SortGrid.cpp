@@ -1,6 +1,6 @@
 #include "SortGrid.h"
 
-#include "race/LaneTimer.h"
+#include "race/HeatModel.h"
 #include "widgets/Fonts.h"
 
 #include <QComboBox>
@@ -180,11 +180,6 @@ void TSortGrid::SetMode(GridMode mode) {
                                     : DoubleClicked | EditKeyPressed | AnyKeyPressed);
 }
 
-void TSortGrid::SetLanes(TFrame1* lane1, TFrame1* lane2) {
-    lane1_ = lane1;
-    lane2_ = lane2;
-}
-
 QStringList TSortGrid::ClassList() const {
     QStringList items;
     if (cbKlass_)
@@ -240,12 +235,11 @@ void TSortGrid::MarkRowCrashed() {
 }
 
 void TSortGrid::FeedStartNumbers() {
-    QSpinBox* fields[4] = {
-        lane1_ ? lane1_->editStartN1 : nullptr, lane2_ ? lane2_->editStartN1 : nullptr,
-        lane1_ ? lane1_->editStartN2 : nullptr, lane2_ ? lane2_->editStartN2 : nullptr};
+    if (!heat_) return;
+    // Lane 1's and lane 2's numbers, then their ready numbers.
     const QList<int> numbers = model_->StartNumbersToFeed();
     for (int i = 0; i < numbers.size(); ++i)
-        if (fields[i]) fields[i]->setValue(numbers[i]);
+        i < 2 ? heat_->SetStartNumber(i + 1, numbers[i]) : heat_->SetReadyNumber(i - 1, numbers[i]);
 }
 
 void TSortGrid::NewRow() {

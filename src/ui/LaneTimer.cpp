@@ -1,7 +1,6 @@
 #include "LaneTimer.h"
 
-#include "HeatProtocol.h"
-#include "Race.h"
+#include "race/Race.h"
 #include "widgets/Digit.h"
 #include "widgets/Fonts.h"
 
@@ -103,6 +102,25 @@ TFrame1::TFrame1(Race& race, int tag, QWidget* parent) : QWidget(parent), race_(
     Clock = new QTimer(this);
     Clock->setInterval(10);
     connect(Clock, &QTimer::timeout, this, &TFrame1::ClockTimer);
+
+    const THeatModel& heat = race.heat;
+    connect(&heat, &THeatModel::LaneChanged, this, [this](int lane) {
+        if (lane == tag_) LaneChanged();
+    });
+    connect(&heat, &THeatModel::LaneResultShown, this, [this](int lane) {
+        if (lane == tag_) Stopped();
+    });
+    connect(&heat, &THeatModel::LaneCleared, this, [this](int lane) {
+        if (lane == tag_) Cleared();
+    });
+    for (QSpinBox* edit : {editStartN1, editStartN2})
+        connect(edit, &QSpinBox::valueChanged, this, [this, edit](int value) {
+            if (edit == editStartN1)
+                race_.heat.SetStartNumber(tag_, value);
+            else
+                race_.heat.SetReadyNumber(tag_, value);
+        });
+    LaneChanged();
 }
 
 bool TFrame1::IsRunning() const {
@@ -131,34 +149,28 @@ void TFrame1::ShowFace(const ClockFace& face) {
 
 void TFrame1::ClockTimer() {
     // The timer only triggers a repaint; the time itself always comes from the time base.
-    ShowTicks(race_.HighResTimer1.NowTicks() - race_.state.StartTicks);
+    ShowTicks(race_.HighResTimer1.NowTicks() - race_.heat.state.StartTicks);
 }
 
-void TFrame1::StartLane() {
-    Clock->start();
-    editStartN1->setEnabled(false);
-    if (protocol_) protocol_->PrepareHeatRow(editStartN1->text());
+void TFrame1::LaneChanged() {
+    const THeatModel& heat = race_.heat;
+    const THeatLane& lane = heat.Lane(tag_);
+    editStartN1->setValue(lane.startNumber);
+    editStartN2->setValue(lane.readyNumber);
+    // The number stays while the lane runs and while it shows its time.
+    editStartN1->setEnabled(!lane.running && !heat.ShowsResult(tag_));
+    if (lane.running != Clock->isActive()) lane.running ? Clock->start() : Clock->stop();
 }
 
-void TFrame1::StopLane(std::optional<qint64> stopTicks) {
-    // The instant comes first; display and protocol work follow.
-    stopTicks_ = stopTicks ? *stopTicks : race_.HighResTimer1.NowTicks();
-    Clock->stop();
-    ShowTicks(stopTicks_ - race_.state.StartTicks);
-    const LaneResult result = ComputeLaneResult(race_, tag_, stopTicks_);
-    if (protocol_) protocol_->WriteLaneResult(editStartN1->text(), result);
-    emit ResultShown(result);
+void TFrame1::Stopped() {
+    ShowTicks(race_.heat.Lane(tag_).stopTicks - race_.heat.state.StartTicks);
 }
 
-void TFrame1::ResetLane() {
-    Clock->stop();
+void TFrame1::Cleared() {
     for (TDigit* digit : {Digit9, Digit6, Digit7, Digit8})
         digit->SetColorOn(DigitPalette[1]);
     SetTextColor(LabSec, DigitPalette[1]);
     Digit4->SetColorOn(DigitPalette[0]);
     Digit5->SetColorOn(DigitPalette[0]);
     ShowTicks(0);
-    stopTicks_ = race_.state.StartTicks;
-    editStartN1->setEnabled(true);
-    emit Cleared();
 }

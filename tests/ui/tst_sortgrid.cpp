@@ -1,8 +1,8 @@
 #include "TestMain.h"
 
-#include "protocol/SortGrid.h"
-#include "race/LaneTimer.h"
 #include "race/Race.h"
+#include "race/RaceSequence.h"
+#include "ui/SortGrid.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -220,18 +220,17 @@ private slots:
 
     void removeRowFeedsTheLanes() {
         Race race;
-        TFrame1 lane1(race, 1), lane2(race, 2);
         Grid g({"11", "12", "13", "14", "15"});
-        g.grid.SetLanes(&lane1, &lane2);
+        g.grid.SetHeat(&race.heat);
         QSignalSpy changed(&g.grid, &TSortGrid::ContentChanged);
         g.grid.SelectRow(2);
         g.grid.RemoveRow();
         QCOMPARE(g.model().DataRowCount(), 4);
         QVERIFY(g.RowSelected(4));
-        QCOMPARE(lane1.editStartN1->value(), 11);
-        QCOMPARE(lane2.editStartN1->value(), 13);
-        QCOMPARE(lane1.editStartN2->value(), 14);
-        QCOMPARE(lane2.editStartN2->value(), 15);
+        QCOMPARE(race.heat.Lane(1).startNumber, 11);
+        QCOMPARE(race.heat.Lane(2).startNumber, 13);
+        QCOMPARE(race.heat.Lane(1).readyNumber, 14);
+        QCOMPARE(race.heat.Lane(2).readyNumber, 15);
         QVERIFY(changed.count() > 0);
     }
 
@@ -272,20 +271,15 @@ private slots:
         qint64 now = 1000000000;
         race.HighResTimer1.SetTickSource([&] { return now; });
         Grid g;
-        TFrame1 lane1(race, 1), lane2(race, 2);
-        lane1.SetProtocol(&g.grid);
-        lane2.SetProtocol(&g.grid);
-        race.state.StartTicks = now;
-        lane1.StartLane();
-        lane2.StartLane();
+        TRaceSequence sequence(race);
+        sequence.SetProtocol(&g.grid);
+        sequence.mStart->trigger();
         QCOMPARE(g.model().DataRowCount(), 2);
         QVERIFY(g.RowSelected(2));
         now += 8000000000;
-        race.state.StopCount = 1;
-        race.state.FirstLane = 2;
-        lane2.StopLane();
+        sequence.mStop2->trigger();
         now += 500000000;
-        lane1.StopLane();
+        sequence.mStop1->trigger();
         QCOMPARE(g.model().Rows()[2].mid(9), (QStringList{"8,000", "+"}));
         QCOMPARE(g.model().Rows()[1].mid(9), (QStringList{"8,500", ""}));
         QVERIFY(g.RowSelected(1));

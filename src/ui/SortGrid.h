@@ -1,8 +1,7 @@
 #pragma once
 
-#include "ProtocolModel.h"
+#include "protocol/ProtocolModel.h"
 #include "race/HeatProtocol.h"
-#include "race/LaneTimer.h"
 
 #include <QComboBox>
 #include <QPointer>
@@ -11,6 +10,7 @@
 class QAction;
 class QMenu;
 class ProtocolDelegate;
+class THeatModel;
 
 // The protocol table on screen. In row mode whole rows are selected and nothing is edited;
 // in edit mode a single participant cell is current and can be typed into.
@@ -33,8 +33,8 @@ public:
     // Whole-row selection; the current cell goes to the last column, the mode stays.
     void SelectRow(int row);
 
-    // The lane frames whose start numbers FeedStartNumbers sets.
-    void SetLanes(TFrame1* lane1, TFrame1* lane2);
+    // The heat whose start numbers FeedStartNumbers sets.
+    void SetHeat(THeatModel* heat) { heat_ = heat; }
     // The hidden class list whose items the class drop-down offers.
     void SetClassSource(QComboBox* cbKlass) { cbKlass_ = cbKlass; }
     QStringList ClassList() const;
@@ -94,8 +94,7 @@ private:
     GridMode mode_ = RowMode;
     bool klass_ = false;
     bool adjusting_ = false;
-    QPointer<TFrame1> lane1_;
-    QPointer<TFrame1> lane2_;
+    THeatModel* heat_ = nullptr;
     QPointer<QComboBox> cbKlass_;
     // The editor closed last: a second close of it must change nothing.
     QPointer<QWidget> closedEditor_;
