@@ -8,13 +8,11 @@
 #include <QDateTime>
 #include <QFile>
 #include <QHash>
-#include <QLocale>
 
 #include <pugixml.hpp>
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -449,17 +447,6 @@ bool IsOldBiff(const QByteArray& bytes) {
 }
 
 } // namespace
-
-QString ExcelNumberText(double value) {
-    if (!std::isfinite(value)) return QString();
-    if (value == 0) return QStringLiteral("0");
-    QLocale german(QLocale::German, QLocale::Germany);
-    german.setNumberOptions(QLocale::OmitGroupSeparator);
-    // Whole numbers of sheet size are written out, not in exponent form.
-    if (std::fabs(value) < 1e15 && value == std::trunc(value))
-        return german.toString(qint64(value));
-    return german.toString(value, 'g', 15);
-}
 
 ProtocolReadResult ParseExcelWorkbook(const QByteArray& bytes, const QString& fileName) {
     try {

@@ -14,7 +14,3 @@ ProtocolReadResult ReadExcelWorkbook(const QString& fileName);
 
 // The same for a workbook already in memory; fileName only names it in the message.
 ProtocolReadResult ParseExcelWorkbook(const QByteArray& bytes, const QString& fileName);
-
-// A sheet number as text: decimal comma, up to 15 significant digits, no group separators,
-// whole numbers without decimals (7 -> "7", 12.345 -> "12,345").
-QString ExcelNumberText(double value);

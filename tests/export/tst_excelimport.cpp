@@ -1,6 +1,7 @@
 #include "TestMain.h"
 
 #include "export/ExcelImport.h"
+#include "export/ExcelNumberFormat.h"
 #include "export/ZipPackage.h"
 
 #include <QFile>
