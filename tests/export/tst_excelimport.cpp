@@ -249,61 +249,118 @@ QByteArray DirectoryEntry(const QString& name, int type, quint32 right, quint32 
     return entry + Le32(start) + Le32(size) + Le32(0);
 }
 
-// A version 3 compound file with the streams in its root storage (at most three). The damage
-// tests rely on its layout: sector 0 holds the FAT, sector 1 the directory (root first, then
-// the streams), then the mini FAT and the mini stream when a stream is under 4096 bytes, then
-// the large streams one after the other.
-QByteArray Compound(const QList<std::pair<QString, QByteArray>>& streams) {
+struct CompoundLayout {
+    int sectorShift = 9;    // 12: version 4, with sectors of 4096 bytes
+    bool miniStream = true; // false: small streams in ordinary sectors too, as some writers do
+};
+
+// A compound file with the streams in its root storage. The damage tests rely on the layout of
+// small files: sector 0 holds the FAT, sector 1 the directory (root first, then the streams),
+// then the mini FAT and the mini stream when a stream is under 4096 bytes, then the large
+// streams one after the other. Files too large for one FAT sector get more, listed in the
+// header and, beyond 109 of them, in DIFAT sectors at the end.
+QByteArray Compound(const QList<std::pair<QString, QByteArray>>& streams,
+                    CompoundLayout layout = {}) {
     constexpr quint32 kEnd = 0xFFFFFFFE;
-    std::vector<quint32> fat = {0xFFFFFFFD, kEnd};
+    constexpr quint32 kFree = 0xFFFFFFFF;
+    const int sectorSize = 1 << layout.sectorShift;
+    const quint32 perSector = quint32(sectorSize / 4);
+    const auto sectorsFor = [&](qsizetype bytes) {
+        return quint32((bytes + sectorSize - 1) / sectorSize);
+    };
+    const auto inMini = [&](const QByteArray& data) {
+        return layout.miniStream && !data.isEmpty() && data.size() < 4096;
+    };
+
+    // The mini stream and its FAT.
+    QByteArray mini;
+    QByteArray miniFat;
+    std::vector<quint32> starts;
+    for (const auto& [name, data] : streams) {
+        if (!inMini(data)) {
+            starts.push_back(kEnd);
+            continue;
+        }
+        const quint32 first = quint32(mini.size() / 64);
+        const quint32 count = quint32((data.size() + 63) / 64);
+        for (quint32 i = 0; i < count; ++i)
+            miniFat += Le32(i + 1 < count ? first + i + 1 : kEnd);
+        mini += data;
+        mini.resize(qsizetype(first + count) * 64, '\0');
+        starts.push_back(first);
+    }
+
+    // Sector counts first: the FAT sectors come first and move everything after them.
+    const quint32 directorySectors = sectorsFor((streams.size() + 1) * 128);
+    quint32 dataSectors = directorySectors + sectorsFor(miniFat.size()) + sectorsFor(mini.size());
+    for (const auto& [name, data] : streams)
+        if (!inMini(data)) dataSectors += sectorsFor(data.size());
+    const auto difatFor = [&](quint32 fatSectors) {
+        return fatSectors <= 109 ? 0 : (fatSectors - 109 + perSector - 2) / (perSector - 1);
+    };
+    quint32 fatSectors = 1;
+    while (fatSectors * perSector < fatSectors + dataSectors + difatFor(fatSectors))
+        ++fatSectors;
+    const quint32 difatSectors = difatFor(fatSectors);
+
+    std::vector<quint32> fat(fatSectors, 0xFFFFFFFD);
     QByteArray sectors;
-    const auto chain = [&](QByteArray data, int sectorSize, std::vector<quint32>& table,
-                           QByteArray& into) -> quint32 {
+    const auto chain = [&](QByteArray data) -> quint32 {
         if (data.isEmpty()) return kEnd;
-        const quint32 first = quint32(table.size());
-        const int count = int((data.size() + sectorSize - 1) / sectorSize);
-        for (int i = 0; i < count; ++i)
-            table.push_back(i + 1 < count ? first + quint32(i) + 1 : kEnd);
+        const quint32 first = quint32(fat.size());
+        const quint32 count = sectorsFor(data.size());
+        for (quint32 i = 0; i < count; ++i)
+            fat.push_back(i + 1 < count ? first + i + 1 : kEnd);
         data.resize(qsizetype(count) * sectorSize, '\0');
-        into += data;
+        sectors += data;
         return first;
     };
-    QByteArray mini;
-    std::vector<quint32> miniFat;
-    std::vector<quint32> starts;
-    for (const auto& [name, data] : streams)
-        starts.push_back(data.size() < 4096 ? chain(data, 64, miniFat, mini) : kEnd);
-    QByteArray miniFatBytes;
-    for (const quint32 next : miniFat)
-        miniFatBytes += Le32(next);
-    const quint32 miniFatStart = chain(miniFatBytes, 512, fat, sectors);
-    const quint32 miniStart = chain(mini, 512, fat, sectors);
-    for (size_t i = 0; i < size_t(streams.size()); ++i)
-        if (streams[qsizetype(i)].second.size() >= 4096)
-            starts[i] = chain(streams[qsizetype(i)].second, 512, fat, sectors);
-
     QByteArray directory =
-        DirectoryEntry("Root Entry", 5, 0xFFFFFFFF, streams.isEmpty() ? 0xFFFFFFFF : 1, miniStart,
-                       quint32(mini.size()));
+        DirectoryEntry("Root Entry", 5, 0xFFFFFFFF, streams.isEmpty() ? 0xFFFFFFFF : 1, 0, 0);
+    directory.resize(qsizetype(directorySectors) * sectorSize, '\0'); // written below
+    const quint32 directoryStart = chain(directory);
+    const quint32 miniFatStart = chain(miniFat);
+    const quint32 miniStart = chain(mini);
+    for (qsizetype i = 0; i < streams.size(); ++i)
+        if (!inMini(streams[i].second)) starts[size_t(i)] = chain(streams[i].second);
+
+    directory = DirectoryEntry("Root Entry", 5, 0xFFFFFFFF, streams.isEmpty() ? 0xFFFFFFFF : 1,
+                               miniStart, quint32(mini.size()));
     for (qsizetype i = 0; i < streams.size(); ++i)
         directory += DirectoryEntry(
             streams[i].first, 2, i + 1 < streams.size() ? quint32(i + 2) : 0xFFFFFFFF, 0xFFFFFFFF,
             starts[size_t(i)], quint32(streams[i].second.size()));
-    while (directory.size() < 512)
+    while (directory.size() < qsizetype(directorySectors) * sectorSize)
         directory += DirectoryEntry({}, 0, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0);
+    sectors.replace(0, directory.size(), directory);
+
+    // The DIFAT sectors list the FAT sectors the header has no room for.
+    const quint32 difatStart = quint32(fat.size());
+    QByteArray difat;
+    for (quint32 d = 0; d < difatSectors; ++d) {
+        fat.push_back(0xFFFFFFFC);
+        for (quint32 i = 0; i < perSector - 1; ++i) {
+            const quint32 listed = 109 + d * (perSector - 1) + i;
+            difat += Le32(listed < fatSectors ? listed : kFree);
+        }
+        difat += Le32(d + 1 < difatSectors ? difatStart + d + 1 : kEnd);
+    }
+    QByteArray fatBytes;
+    for (const quint32 next : fat)
+        fatBytes += Le32(next);
+    fatBytes.resize(qsizetype(fatSectors) * sectorSize, '\xFF');
 
     QByteArray header("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
-    header += QByteArray(16, '\0') + Le16(0x3E) + Le16(3) + Le16(0xFFFE) + Le16(9) + Le16(6);
-    header += QByteArray(6, '\0') + Le32(0) + Le32(1) + Le32(1) + Le32(0) + Le32(4096);
-    header += Le32(miniFatStart) + Le32(quint32(miniFatBytes.size() + 511) / 512) + Le32(kEnd) +
-              Le32(0) + Le32(0);
-    header.resize(512, '\xFF');
-    QByteArray fatSector;
-    for (const quint32 next : fat)
-        fatSector += Le32(next);
-    fatSector.resize(512, '\xFF');
-    if (fat.size() > 128) return {}; // one FAT sector is all this writer makes
-    return header + fatSector + directory + sectors;
+    header += QByteArray(16, '\0') + Le16(0x3E) + Le16(layout.sectorShift == 12 ? 4 : 3) +
+              Le16(0xFFFE) + Le16(layout.sectorShift) + Le16(6) + QByteArray(6, '\0');
+    header += Le32(layout.sectorShift == 12 ? directorySectors : 0) + Le32(fatSectors) +
+              Le32(directoryStart) + Le32(0) + Le32(4096);
+    header += Le32(miniFatStart) + Le32(sectorsFor(miniFat.size())) +
+              Le32(difatSectors ? difatStart : kEnd) + Le32(difatSectors);
+    for (quint32 i = 0; i < 109; ++i)
+        header += Le32(i < fatSectors ? i : kFree);
+    header.resize(sectorSize, '\0');
+    return header + fatBytes + sectors + difat;
 }
 
 QByteArray junkOf(int size) {
@@ -544,6 +601,40 @@ private slots:
         const ProtocolRows dates =
             Read(files.Write(Xls(days1904, Rk(0, 0, 39058 << 2 | 2, 1)), "1904.xls"));
         QCOMPARE(dates.value(0).value(0), QString("08.12.2010"));
+    }
+
+    // Compound files other readers open, though their writers took liberties.
+    void compoundFileLiberties_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        const auto patched = [](QByteArray bytes, qsizetype at, const QByteArray& with) {
+            return bytes.replace(at, with.size(), with);
+        };
+        const QByteArray small = WorkbookStream({}, {{Label(0, 0, "Nr") + Rk(1, 0, 5 << 2 | 2)}});
+        const QByteArray large = small + QByteArray(5000, '\0');
+        // Directory entry 1 (the stream) starts at 1024 + 128: name length at 64, links at 68,
+        // 72 and 76, size at 120.
+        const QByteArray file = Compound({{"Workbook", small}});
+        QTest::newRow("name length without its zero") << patched(file, 1152 + 64, Le16(16));
+        QTest::newRow("zeros for no link") << patched(file, 1152 + 68, Le32(0) + Le32(0) + Le32(0));
+        QTest::newRow("unused entry in the tree")
+            << patched(patched(file, 1152 + 72, Le32(2)), 1280 + 68, Le32(0x5A5A5A5A));
+        QTest::newRow("size beyond the chain") << patched(
+            Compound({{"Workbook", large}}), 1152 + 120, Le32(quint32(large.size() + 700)));
+        QTest::newRow("FAT sectors counted, not listed") << patched(file, 44, Le32(2));
+        QTest::newRow("small stream in ordinary sectors")
+            << Compound({{"Workbook", small}}, {9, false});
+        QTest::newRow("version 4, 4096-byte sectors")
+            << Compound({{"Workbook", small}, {"Gross", large}}, {12, true});
+        // Over 7 MB need more FAT sectors than the header lists.
+        QTest::newRow("DIFAT sectors")
+            << Compound({{"Workbook", small + QByteArray(7500000, '\0')}});
+    }
+
+    void compoundFileLiberties() {
+        QFETCH(QByteArray, bytes);
+        Files files;
+        const ProtocolRows rows = Read(files.Write(bytes, "frei.xls"));
+        QCOMPARE(rows, ProtocolRows({Row({"Nr"}), Row({"5"})}));
     }
 
     void xlsChartsAndDrawings() {
