@@ -34,7 +34,7 @@ const QString kDamaged = QStringLiteral("Die Arbeitsmappe ist beschädigt.");
 const QString kNoSheet = QStringLiteral("Die Arbeitsmappe enthält kein Tabellenblatt.");
 const QString kEncrypted = QStringLiteral("Die Arbeitsmappe ist mit einem Kennwort geschützt.");
 const QString kOldVersion =
-    QStringLiteral("Die Arbeitsmappe stammt aus einer Excel-Version vor Excel 97 und kann nicht "
+    QStringLiteral("Die Arbeitsmappe stammt aus einer Excel-Version vor Excel 5.0 und kann nicht "
                    "gelesen werden. Bitte in Excel als .xlsx speichern.");
 const QString kTooMany = QStringLiteral("Die Tabelle hat zu viele Zeilen für ein Protokoll.");
 const QString kCellTooLong =
@@ -403,18 +403,20 @@ ProtocolReadResult ParseXlsx(const QByteArray& bytes, const QString& fileName) {
 ProtocolReadResult ParseXls(const QByteArray& bytes, const QString& fileName) {
     CompoundFile file;
     if (!file.Open(bytes)) return Failure(fileName, kDamaged);
-    const int stream = file.FindStream(u"Workbook");
+    // Excel 97 names the stream "Workbook", Excel 5.0 and 95 "Book"; a file saved for both keeps
+    // both, and the newer is read. Some writers mix the names up: the records tell the version.
+    int stream = file.FindStream(u"Workbook");
+    const bool bookStream = stream < 0;
+    if (bookStream) stream = file.FindStream(u"Book");
     if (stream < 0) {
         // An encrypted .xlsx is a compound file too.
         if (file.FindStream(u"EncryptedPackage") >= 0) return Failure(fileName, kEncrypted);
-        // Excel 5 and 95 named the stream "Book".
-        if (file.FindStream(u"Book") >= 0) return Failure(fileName, kOldVersion);
         return Failure(fileName, kNoWorkbook);
     }
     const std::optional<QByteArray> workbook = file.ReadStream(stream);
     if (!workbook) return Failure(fileName, kDamaged);
 
-    const BiffSheet sheet = ReadBiffWorksheet(*workbook, kProtocolColumns);
+    const BiffSheet sheet = ReadBiffWorksheet(*workbook, kProtocolColumns, bookStream);
     switch (sheet.status) {
     case BiffStatus::Ok:
         break;
