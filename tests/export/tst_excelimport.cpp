@@ -822,6 +822,31 @@ private slots:
         QCOMPARE(rows, ProtocolRows({Row({"Nr"}), Row({"1", "AB\r\nC\t"})}));
     }
 
+    void damagedPartsNotRead() {
+        QList<ZipPart> parts = WorkbookParts(
+            Sheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>"
+                  "<row r=\"2\"><c r=\"A2\"><v>7</v></c><c r=\"B2\" t=\"s\"><v>2</v></c></row>"));
+        parts.append({"xl/drawings/drawing1.xml", QByteArray("<xdr:wsDr/>").repeated(20)});
+        parts.append({"docProps/core.xml", QByteArray("<cp:coreProperties/>").repeated(20)});
+        const QByteArray good = *BuildZipPackage(parts);
+        // The checksum of a part, in its local and its central header.
+        const auto badCrc = [](QByteArray zip, const QByteArray& name) {
+            const auto [local, central] = EntryHeaders(zip, name);
+            if (local < 0 || central < 0) return QByteArray();
+            return zip.replace(local + 14, 2, "\xDE\xAD").replace(central + 16, 2, "\xDE\xAD");
+        };
+        Files files;
+        for (const QByteArray part : {"xl/drawings/drawing1.xml", "docProps/core.xml"}) {
+            const ProtocolRows rows = Read(files.Write(badCrc(good, part), "bild.xlsx"));
+            QCOMPARE(rows, ProtocolRows({Row({"St.Nr."}), Row({"7", "Müller"})}));
+        }
+        // What the import reads must be sound.
+        const ProtocolReadResult strings =
+            ReadExcelWorkbook(files.Write(badCrc(good, "xl/sharedStrings.xml"), "text.xlsx"));
+        QVERIFY(!strings.ok);
+        QVERIFY2(strings.message.contains("beschädigt"), qPrintable(strings.message));
+    }
+
     void packageNames() {
         const QByteArray sheet = Sheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>2</v></c></row>");
         Files files;
