@@ -389,6 +389,65 @@ QByteArray Compound(const QList<std::pair<QString, QByteArray>>& streams,
     return header + fatBytes + sectors + difat;
 }
 
+// --- OpenDocument spreadsheets ----------------------------------------------------------------
+
+const QByteArray kOdsNamespaces =
+    "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+    "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+    "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+    "xmlns:calcext=\"urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0\"";
+
+// content.xml with the given rows as its first table; a second table follows.
+QByteArray OdsContent(const QByteArray& rows, const QByteArray& namespaces = kOdsNamespaces) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document-content " + namespaces +
+           " office:version=\"1.3\"><office:body><office:spreadsheet>"
+           "<table:table table:name=\"Liste\"><table:table-column "
+           "table:number-columns-repeated=\"11\"/>" +
+           rows +
+           "</table:table><table:table table:name=\"Andere\"><table:table-row><table:table-cell "
+           "office:value-type=\"string\"><text:p>falsch</text:p></table:table-cell>"
+           "</table:table-row></table:table></office:spreadsheet></office:body>"
+           "</office:document-content>";
+}
+
+const QByteArray kOdsManifest =
+    "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\">"
+    "<manifest:file-entry manifest:full-path=\"/\" "
+    "manifest:media-type=\"application/vnd.oasis.opendocument.spreadsheet\"/>"
+    "<manifest:file-entry manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\"/>"
+    "</manifest:manifest>";
+
+QList<ZipPart> OdsParts(const QByteArray& content) {
+    return {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+            {"META-INF/manifest.xml", kOdsManifest},
+            {"content.xml", content},
+            {"Thumbnails/thumbnail.png", QByteArray("\x89PNG").repeated(50)}};
+}
+
+QByteArray Ods(const QByteArray& rows) {
+    return *BuildZipPackage(OdsParts(OdsContent(rows)));
+}
+
+QByteArray OdsRow(const QByteArray& cells, const QByteArray& attributes = {}) {
+    return "<table:table-row" + attributes + ">" + cells + "</table:table-row>";
+}
+QByteArray OdsText(const QByteArray& paragraphs, const QByteArray& attributes = {}) {
+    return "<table:table-cell office:value-type=\"string\"" + attributes + ">" + paragraphs +
+           "</table:table-cell>";
+}
+QByteArray OdsString(const QByteArray& text) {
+    return OdsText("<text:p>" + text + "</text:p>");
+}
+// A cell with a value of the given type and the text it shows.
+QByteArray OdsValue(const QByteArray& type, const QByteArray& attribute, const QByteArray& value,
+                    const QByteArray& shown) {
+    return "<table:table-cell office:value-type=\"" + type + "\" office:" + attribute + "=\"" +
+           value + "\"><text:p>" + shown + "</text:p></table:table-cell>";
+}
+QByteArray OdsNumber(const QByteArray& value, const QByteArray& shown = {}) {
+    return OdsValue("float", "value", value, shown.isEmpty() ? value : shown);
+}
+
 QByteArray junkOf(int size) {
     return QByteArray(size, '\x5A');
 }
@@ -845,6 +904,161 @@ private slots:
             ReadExcelWorkbook(files.Write(badCrc(good, "xl/sharedStrings.xml"), "text.xlsx"));
         QVERIFY(!strings.ok);
         QVERIFY2(strings.message.contains("beschädigt"), qPrintable(strings.message));
+    }
+
+    void odsCells() {
+        const QByteArray header =
+            OdsRow(OdsString("St.Nr.") + OdsString("Name") + OdsString("Vorname") +
+                   "<table:table-cell/>" + OdsString("Zeit"));
+        const QByteArray participant = OdsRow(
+            OdsNumber("7") + OdsString("M<text:span text:style-name=\"T1\">ü</text:span>ller") +
+            OdsText("<text:p>Anna</text:p><office:annotation><text:p>Notiz</text:p>"
+                    "</office:annotation>") +
+            OdsValue("percentage", "value", "0.5", "50 %") + OdsNumber("12.345", "12,35") +
+            OdsValue("currency", "value", "-1.5", "-1,50 €") +
+            OdsValue("date", "date-value", "2010-12-08", "08.12.10") +
+            OdsValue("date", "date-value", "2010-12-08T14:30:00", "08.12.2010 14:30") +
+            OdsValue("time", "time-value", "PT14H30M00S", "14:30:00") +
+            OdsValue("boolean", "boolean-value", "true", "WAHR") +
+            "<table:table-cell table:formula=\"of:=1/0\" office:value-type=\"float\" "
+            "office:value=\"0\" calcext:value-type=\"error\"><text:p>#DIV/0!</text:p>"
+            "</table:table-cell>" +
+            OdsString("zu weit rechts"));
+        const QByteArray more =
+            OdsRow(OdsNumber("8") + OdsValue("time", "time-value", "PT254H24M00S", "254:24:00") +
+                   OdsValue("time", "time-value", "PT254H24M00S", "14:24:00") +
+                   OdsValue("date", "date-value", "2010-12-08T12:00:00", "08.12.2010") +
+                   OdsValue("date", "date-value", "2010-12-08T23:59:59.7", "09.12.2010 00:00") +
+                   OdsValue("time", "time-value", "-PT1H", "-01:00:00") +
+                   OdsValue("boolean", "boolean-value", "false", "FALSCH") +
+                   // No type: the text shown; a string result given as a value only.
+                   "<table:table-cell><text:p>ohne Typ</text:p></table:table-cell>"
+                   "<table:table-cell office:value-type=\"string\" office:string-value=\"Wert\"/>" +
+                   OdsValue("float", "value", "kaputt", "kaputt"));
+        Files files;
+        const ProtocolRows rows = Read(
+            files.Write(Ods(header + participant + more + OdsRow(OdsString(""))), "liste.ods"));
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[0], Row({"St.Nr.", "Name", "Vorname", "", "Zeit"}));
+        QCOMPARE(rows[1], Row({"7", "Müller", "Anna", "0,5", "12,345", "-1,5", "08.12.2010",
+                               "08.12.2010 14:30:00", "14:30:00", "WAHR", "#DIV/0!"}));
+        QCOMPARE(rows[2], Row({"8", "254:24:00", "14:24:00", "08.12.2010", "09.12.2010 00:00:00",
+                               "-01:00:00", "FALSCH", "ohne Typ", "Wert", "kaputt"}));
+
+        // Prefixes of the document's own choosing; the extension does not matter either.
+        QByteArray content = OdsContent(OdsRow(OdsString("Nr")) + OdsRow(OdsNumber("3")))
+                                 .replace("office:", "o:")
+                                 .replace("table:", "t:")
+                                 .replace("text:", "x:");
+        content.replace("xmlns:o=", "xmlns:office=").replace("xmlns:t=", "xmlns:table=");
+        content.replace("xmlns:x=", "xmlns:text=");
+        content.replace("xmlns:office=", "xmlns:o=").replace("xmlns:table=", "xmlns:t=");
+        content.replace("xmlns:text=", "xmlns:x=");
+        QCOMPARE(Read(files.Write(*BuildZipPackage(OdsParts(content)), "liste.xlsx")),
+                 ProtocolRows({Row({"Nr"}), Row({"3"})}));
+    }
+
+    void odsTexts() {
+        Files files;
+        const auto cell = [&](const QByteArray& paragraphs) {
+            const ProtocolRows rows = Read(files.Write(Ods(OdsRow(OdsText(paragraphs))), "t.ods"));
+            return rows.value(0).value(0);
+        };
+        QCOMPARE(cell("<text:p>Zwei<text:s text:c=\"2\"/>Leer<text:tab/>Tab</text:p>"),
+                 QString("Zwei  Leer\tTab"));
+        QCOMPARE(cell("<text:p>Zeile<text:line-break/>zwei</text:p><text:p>drei</text:p>"),
+                 QString("Zeile\nzwei\ndrei"));
+        QCOMPARE(cell("<text:p><text:a xlink:href=\"x\"><text:span>Verlinkt</text:span></text:a>"
+                      "<text:note><text:note-body><text:p>Fußnote</text:p></text:note-body>"
+                      "</text:note></text:p>"),
+                 QString("Verlinkt"));
+        // White space of the XML itself collapses; <text:s/> stays.
+        QCOMPARE(cell("<text:p>\n  Groß  \n  <text:s/>Klein</text:p>"), QString("Groß  Klein"));
+        QCOMPARE(cell("<text:p>a&amp;b<![CDATA[<c>]]></text:p>"), QString("a&b<c>"));
+    }
+
+    void odsRepeatsAndLimits() {
+        Files files;
+        const auto read = [&](const QByteArray& rows) {
+            return ReadExcelWorkbook(files.Write(Ods(rows), "wdh.ods"));
+        };
+        // Three rows in groups, the last repeated; a row of cells repeated across the sheet, a
+        // merged cell and the covered cells beside it; then a million empty rows, as saved.
+        const QByteArray everyColumn = "<table:table-cell table:number-columns-repeated=\"16384\" "
+                                       "office:value-type=\"float\" office:value=\"1\">"
+                                       "<text:p>1</text:p></table:table-cell>";
+        ProtocolReadResult result =
+            read("<table:table-header-rows>" + OdsRow(OdsString("Nr") + OdsString("Name")) +
+                 "</table:table-header-rows><table:table-row-group><table:table-row-group>" +
+                 OdsRow(OdsNumber("1") + "<table:table-cell table:number-columns-repeated=\"2\"/>" +
+                        "<table:table-cell table:number-columns-spanned=\"2\" "
+                        "office:value-type=\"string\"><text:p>breit</text:p></table:table-cell>"
+                        "<table:covered-table-cell/>" +
+                        OdsString("danach")) +
+                 "</table:table-row-group></table:table-row-group><table:table-rows>" +
+                 OdsRow(OdsNumber("2"), " table:number-rows-repeated=\"2\"") +
+                 "</table:table-rows>" + OdsRow(everyColumn) +
+                 OdsRow("<table:table-cell table:number-columns-repeated=\"1024\"/>",
+                        " table:number-rows-repeated=\"1048571\""));
+        QVERIFY2(result.ok, qPrintable(result.message));
+        QCOMPARE(result.rows,
+                 ProtocolRows({Row({"Nr", "Name"}), Row({"1", "", "", "breit", "", "danach"}),
+                               Row({"2"}), Row({"2"}), QStringList(kProtocolColumns, "1")}));
+
+        // A participant repeated a million times is no protocol, and is not multiplied out.
+        result = read(OdsRow(OdsString("Nr")) +
+                      OdsRow(OdsNumber("1"), " table:number-rows-repeated=\"1048575\""));
+        QVERIFY(!result.ok);
+        QVERIFY2(result.message.contains("zu viele Zeilen"), qPrintable(result.message));
+        // Nor is a space repeated two billion times.
+        result = read(OdsRow(OdsText("<text:p>a<text:s text:c=\"2000000000\"/></text:p>")));
+        QVERIFY(!result.ok);
+        QVERIFY2(result.message.contains("mehr als 32767 Zeichen"), qPrintable(result.message));
+
+        // Nesting far deeper than any document: neither the rows nor the text recurse.
+        const int depth = 100000;
+        result =
+            read(OdsRow(OdsString("Nr")) + QByteArray("<table:table-row-group>").repeated(depth) +
+                 OdsRow(OdsText("<text:p>" + QByteArray("<text:span>").repeated(depth) + "tief" +
+                                QByteArray("</text:span>").repeated(depth) + "</text:p>")) +
+                 QByteArray("</table:table-row-group>").repeated(depth));
+        QVERIFY2(result.ok, qPrintable(result.message));
+        QCOMPARE(result.rows, ProtocolRows({Row({"Nr"}), Row({"tief"})}));
+    }
+
+    void odsRefused_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QList<ZipPart> encrypted = OdsParts(QByteArray("\x13\x97\xC4\x01").repeated(100));
+        encrypted[1].data =
+            QByteArray(kOdsManifest)
+                .replace("manifest:media-type=\"text/xml\"/>",
+                         "manifest:media-type=\"text/xml\"><manifest:encryption-data "
+                         "manifest:checksum-type=\"SHA1/1K\" "
+                         "manifest:checksum=\"x\"/></manifest:file-entry>");
+        QTest::newRow("password") << *BuildZipPackage(encrypted) << "Kennwort";
+        QList<ZipPart> text = OdsParts(OdsContent({}));
+        text[0].data = "application/vnd.oasis.opendocument.text";
+        QTest::newRow("text document") << *BuildZipPackage(text) << "keine OpenDocument-Tabelle";
+        QTest::newRow("broken content")
+            << *BuildZipPackage(OdsParts("<office:document-content><office:body>")) << "beschädigt";
+        QTest::newRow("no table")
+            << *BuildZipPackage(OdsParts(
+                   OdsContent({}).replace("table:table ", "x ").replace("</table:table>", "</x>")))
+            << "kein Tabellenblatt";
+        QList<ZipPart> missing = OdsParts({});
+        missing.removeAt(2);
+        QTest::newRow("no content") << *BuildZipPackage(missing) << "content.xml fehlt";
+    }
+
+    void odsRefused() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        Files files;
+        const ProtocolReadResult result = ReadExcelWorkbook(files.Write(bytes, "tabelle.ods"));
+        QVERIFY(!result.ok);
+        QVERIFY(result.rows.isEmpty());
+        QVERIFY2(result.message.section(u'\n', 1).contains(reason), qPrintable(result.message));
     }
 
     void packageNames() {
