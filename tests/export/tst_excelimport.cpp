@@ -946,16 +946,19 @@ private slots:
                                "-01:00:00", "FALSCH", "ohne Typ", "Wert", "kaputt"}));
 
         // Prefixes of the document's own choosing; the extension does not matter either.
-        QByteArray content = OdsContent(OdsRow(OdsString("Nr")) + OdsRow(OdsNumber("3")))
-                                 .replace("office:", "o:")
-                                 .replace("table:", "t:")
-                                 .replace("text:", "x:");
-        content.replace("xmlns:o=", "xmlns:office=").replace("xmlns:t=", "xmlns:table=");
-        content.replace("xmlns:x=", "xmlns:text=");
-        content.replace("xmlns:office=", "xmlns:o=").replace("xmlns:table=", "xmlns:t=");
-        content.replace("xmlns:text=", "xmlns:x=");
+        QByteArray content =
+            OdsContent(OdsRow(OdsString("Nr")) +
+                           OdsRow(OdsValue("date", "date-value", "2010-12-08", "08.12.10")),
+                       "NAMESPACES")
+                .replace("office:", "o:")
+                .replace("table:", "t:")
+                .replace("text:", "x:");
+        content.replace("NAMESPACES", QByteArray(kOdsNamespaces)
+                                          .replace("xmlns:office=", "xmlns:o=")
+                                          .replace("xmlns:table=", "xmlns:t=")
+                                          .replace("xmlns:text=", "xmlns:x="));
         QCOMPARE(Read(files.Write(*BuildZipPackage(OdsParts(content)), "liste.xlsx")),
-                 ProtocolRows({Row({"Nr"}), Row({"3"})}));
+                 ProtocolRows({Row({"Nr"}), Row({"08.12.2010"})}));
     }
 
     void odsTexts() {
