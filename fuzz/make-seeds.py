@@ -109,11 +109,16 @@ def main():
     write('xls/verein95.biff', stream)
     write('xls/verein95.xls', compound('Book', stream))
     package = io.BytesIO()
-    with zipfile.ZipFile(package, 'w', zipfile.ZIP_DEFLATED) as z:
-        z.writestr(zipfile.ZipInfo('mimetype'), 'application/vnd.oasis.opendocument.spreadsheet')
-        z.writestr('META-INF/manifest.xml', MANIFEST.replace(
-            '<manifest:encryption-data manifest:checksum-type="SHA1/1K" manifest:checksum="x"/>', ''))
-        z.writestr('content.xml', CONTENT)
+    plain_manifest = MANIFEST.replace(
+        '<manifest:encryption-data manifest:checksum-type="SHA1/1K" manifest:checksum="x"/>', '')
+    with zipfile.ZipFile(package, 'w') as z:
+        # Fixed dates, so that the seed comes out the same each time; the mimetype stored first.
+        for name, data, method in (('mimetype', 'application/vnd.oasis.opendocument.spreadsheet', zipfile.ZIP_STORED),
+                                   ('META-INF/manifest.xml', plain_manifest, zipfile.ZIP_DEFLATED),
+                                   ('content.xml', CONTENT, zipfile.ZIP_DEFLATED)):
+            info = zipfile.ZipInfo(name, date_time=(2024, 1, 1, 0, 0, 0))
+            info.compress_type = method
+            z.writestr(info, data)
     write('ods/liste.ods', package.getvalue())
     write('ods/content.xml', CONTENT.encode())
     write('ods/kennwort.parts', b'\x13\x97\xc4\x01' * 16 + b'\x1e' + MANIFEST.encode())
