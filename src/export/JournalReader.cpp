@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 
 #include <cstring>
 
@@ -31,14 +32,15 @@ QString NotAJournal(const QString& fileName) {
     return QStringLiteral("Die Datei ist kein Rennjournal: ") + fileName;
 }
 
-// Cuts the file into lines without ever holding more than one piece and one line. Each whole
-// line after the header goes to take(), which returns false to stop.
 struct TLineScan {
     bool ok = false;
     bool cancelled = false;
     QString message;
     qint64 skipped = 0;
 };
+
+// Cuts the file into lines without ever holding more than one piece and one line. Each whole
+// line after the header goes to take(), which returns false to stop.
 TLineScan ScanLines(const QString& fileName, const TJournalReadControl& control,
                     const std::function<bool(const TJournalLine&)>& take) {
     TLineScan scan;
@@ -125,6 +127,26 @@ TLineScan ScanLines(const QString& fileName, const TJournalReadControl& control,
     scan.ok = true;
     return scan;
 }
+
+// Builds the day line by line, as the file is read.
+class TJournalDayBuilder {
+public:
+    explicit TJournalDayBuilder(const TJournalLimits& limits = {}) : limits_(limits) {}
+    // False once the day holds all it may keep; the line is then not taken.
+    bool Add(const TJournalLine& line);
+    TJournalDay& Day() { return day_; }
+
+private:
+    void Keep(const TJournalLine& line) { day_.keptBytes += line.Bytes(); }
+
+    TJournalLimits limits_;
+    TJournalDay day_;
+    qsizetype current_ = -1;             // the heat that takes the lines, by index
+    QList<TJournalLine> unkept_;         // line events not kept, of the latest instant
+    QHash<QString, qsizetype> resultOf_; // start number -> the latest heat with its result
+    std::array<int, 4> lineEvents_{};    // of the current heat: CTS, DCD, DSR, others
+    int heats_ = 0;
+};
 
 } // namespace
 

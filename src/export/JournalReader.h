@@ -3,7 +3,6 @@
 #include "Journal.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -18,8 +17,8 @@
 #include <optional>
 #include <thread>
 
-// A line of the journal is a few hundred bytes; a longer one is junk and is skipped whole,
-// so that no line of a file, however long, is ever held.
+// A journal line is about a hundred bytes; a far longer one is junk and is skipped whole, so
+// that no line of a file, however long, is ever held.
 constexpr qsizetype kMaxJournalLineBytes = 4096;
 
 // One journal line as the file holds it: the bytes are kept, a field becomes text only when
@@ -96,26 +95,6 @@ struct TJournalDay {
     // the last line kept; empty when the whole file was read.
     QString cutAfter;
     qint64 keptBytes = 0;
-};
-
-// Builds the day line by line, as the file is read.
-class TJournalDayBuilder {
-public:
-    explicit TJournalDayBuilder(const TJournalLimits& limits = {}) : limits_(limits) {}
-    // False once the day holds all it may keep; the line is then not taken.
-    bool Add(const TJournalLine& line);
-    TJournalDay& Day() { return day_; }
-
-private:
-    void Keep(const TJournalLine& line) { day_.keptBytes += line.Bytes(); }
-
-    TJournalLimits limits_;
-    TJournalDay day_;
-    qsizetype current_ = -1;             // the heat that takes the lines, by index
-    QList<TJournalLine> unkept_;         // line events not kept, of the latest instant
-    QHash<QString, qsizetype> resultOf_; // start number -> the latest heat with its result
-    std::array<int, 4> lineEvents_{};    // of the current heat: CTS, DCD, DSR, others
-    int heats_ = 0;
 };
 
 // How a read is followed and stopped from another thread.
