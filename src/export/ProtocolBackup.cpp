@@ -1,6 +1,7 @@
 #include "ProtocolBackup.h"
 
 #include "BackgroundWriter.h"
+#include "SaveBytes.h"
 #include "ui/Program.h"
 
 #include <QDateTime>
@@ -59,6 +60,9 @@ void ProtocolBackup::Prepare() {
     if (prepared_) return;
     prepared_ = true;
     folder_ = WritableFolder(location_.programFolder, location_.dataFolder);
+    // What a write cut short by a crash or a power cut left beside the backup.
+    for (const QString& folder : {location_.programFolder, location_.dataFolder})
+        RemoveStrayTemporaryFiles(folder, location_.programTitle + u'-');
 }
 
 ProtocolBackup::LoadResult ProtocolBackup::Load(const QStringList& headerTexts) {

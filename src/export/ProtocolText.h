@@ -19,9 +19,15 @@ inline constexpr qsizetype kMaxProtocolRows = 100000;
 inline constexpr qsizetype kMaxCellChars = 32767;
 
 struct FileWriteResult {
+    FileWriteResult() = default;
+    FileWriteResult(bool written, QString text, QString why = {})
+        : ok(written), message(std::move(text)), reason(std::move(why)) {}
+
     bool ok = false;
     // The text of the error box when the file could not be written, empty otherwise.
     QString message;
+    // Why, in a few words for a notice ("Datenträger voll"); empty when not known.
+    QString reason;
 };
 
 struct ProtocolReadResult {
