@@ -127,14 +127,7 @@ bool ProtocolBackup::Flush() {
 }
 
 void ProtocolBackup::Written(const QString& fileName, const FileWriteResult& result) {
-    if (fileName != FilePath()) return; // another file of the same writer
-    lastWriteOk_ = result.ok;
-    if (result.ok) {
-        failureReported_ = false;
-    } else if (!failureReported_) {
-        failureReported_ = true;
-        emit WriteFailed(WriteErrorText(fileName));
-    }
+    if (fileName == FilePath()) lastWriteOk_ = result.ok; // else another file of the same writer
 }
 
 void ProtocolBackup::ProtocolChanged() {

@@ -76,10 +76,6 @@ public:
 
     QTimer* DelayTimer;
 
-signals:
-    // Once per run of failed writes; the next successful write re-arms it.
-    void WriteFailed(const QString& message);
-
 private:
     qint64 Now() const;
     void Written(const QString& fileName, const FileWriteResult& result);
@@ -95,7 +91,6 @@ private:
     QString folder_;
     bool prepared_ = false;
     bool blocked_ = false;
-    bool failureReported_ = false;
     bool lastWriteOk_ = false;
     qint64 lastWriteMs_ = 0;
     bool everWritten_ = false;

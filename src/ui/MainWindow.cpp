@@ -9,6 +9,7 @@
 #include "SignalPlayer.h"
 #include "TitlePicture.h"
 #include "export/BackgroundWriter.h"
+#include "export/FileNotices.h"
 #include "export/Journal.h"
 #include "export/ProtocolBackup.h"
 #include "help/SPHTMLHelp.h"
@@ -127,6 +128,16 @@ TOperatorButton* OperatorButton(QWidget* parent, const QString& caption, const Q
 
 TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     : QWidget(parent), player_(new SignalPlayer(this)) {
+    // Made first: the notice bar asks it what to show as soon as the bar exists.
+    FileNotices = new TFileNotices(this);
+    FileNotices->AddKind(QStringLiteral("Die Sicherungsdatei kann nicht geschrieben werden"),
+                         [this](const QString& file) { return file == Files->Backup->FilePath(); });
+    FileNotices->AddKind(QStringLiteral("Das Rennjournal kann nicht geschrieben werden"),
+                         [](const QString& file) {
+                             return QFileInfo(file).fileName().startsWith(
+                                 ProgramTitle() + QStringLiteral("-Journal-"));
+                         });
+    connect(FileNotices, &TFileNotices::Changed, this, &TFormMain::ShowPortNotice);
     setFont(ArialFont(11));
     Fill(this, QColor(0xA6, 0xCA, 0xF0));
     resize(800, 572);
@@ -179,6 +190,7 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     ImageTVEin->installEventFilter(this);
 
     FileWriter = new TBackgroundWriter(this);
+    connect(FileWriter, &TBackgroundWriter::Written, FileNotices, &TFileNotices::Written);
     Files = new TProtocolFiles(*SortGrid1, *eTitle, race.settings, *this, *FileWriter);
     CreateJournal();
     connect(Sequence, &TRaceSequence::LaneStopped, Files->Backup, &ProtocolBackup::WriteNow);
@@ -253,7 +265,6 @@ void TFormMain::CreateJournal() {
         *FileWriter, race.HighResTimer1,
         [this] { return QFileInfo(Files->Backup->FilePath()).absolutePath(); }, ProgramTitle(),
         this);
-    connect(Journal, &TJournal::WriteFailed, Files, &TProtocolFiles::Notice);
     connect(ComPort, &TComPort::OnLineEvent, this,
             [this](TComPort* sender) { Journal->LineEvent(sender->LastEvent()); });
     auto portName = [this] {
@@ -536,10 +547,11 @@ QString TFormMain::PortNotice(int port) const {
 }
 
 void TFormMain::ShowPortNotice() {
-    // The bar has room for the most important point; the others are in the hint and in the
-    // settings.
-    QString text = PortNotice(ComPort->Port());
-    if (!LiveNotice.isEmpty()) text = text.isEmpty() ? LiveNotice : text + u'\n' + LiveNotice;
+    // The bar has room for the most important point, a file that is not written first: the
+    // protocol must not get lost. The others are in the hint and in the settings.
+    QStringList notices = {FileNotices->Details(), PortNotice(ComPort->Port()), LiveNotice};
+    notices.removeAll(QString());
+    const QString text = notices.join(u'\n');
     LabPortNotice->setText(text.section(u'\n', 0, 0));
     LabPortNotice->setToolTip(text);
     LabPortNotice->setVisible(!text.isEmpty());

@@ -17,6 +17,7 @@ class QTimer;
 class QPushButton;
 class QToolButton;
 class TBackgroundWriter;
+class TFileNotices;
 class TBarrierInputs;
 class TJournal;
 class TJournalViewer;
@@ -99,6 +100,8 @@ public:
     QLabel* LabPortNotice;
     // Writes the backup and the journal away from this thread.
     TBackgroundWriter* FileWriter;
+    // Files that cannot be written, for the notice bar.
+    TFileNotices* FileNotices;
     // The race day's raw events, commands and results, beside the backup.
     TJournal* Journal;
     TJournalViewer* JournalViewer = nullptr;

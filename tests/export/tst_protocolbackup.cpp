@@ -1,5 +1,7 @@
 #include "TestMain.h"
 
+#include "export/BackgroundWriter.h"
+#include "export/FileNotices.h"
 #include "export/ProtocolBackup.h"
 
 #include <QDir>
@@ -104,8 +106,14 @@ private slots:
         QTemporaryDir dir;
         const ProtocolBackup::Location location{dir.path(), "Rennuhr", dir.filePath("daten")};
         ProtocolRows rows = Protocol(3);
-        ProtocolBackup backup(location, [&] { return rows; });
-        QSignalSpy failed(&backup, &ProtocolBackup::WriteFailed);
+        TBackgroundWriter writer;
+        ProtocolBackup backup(
+            location, [&] { return rows; }, &writer);
+        TFileNotices notices;
+        notices.AddKind("Sicherung",
+                        [&](const QString& file) { return file == backup.FilePath(); });
+        QObject::connect(&writer, &TBackgroundWriter::Written, &notices, &TFileNotices::Written);
+        QSignalSpy changed(&notices, &TFileNotices::Changed);
         QVERIFY(!backup.Load(kHeader).rows);
         QVERIFY(WriteAndFlush(backup));
         const ProtocolRows previous = rows;
@@ -119,24 +127,28 @@ private slots:
         }
         QVERIFY(!first);
         QVERIFY(!second);
-        // Reported once, not after every heat.
-        QCOMPARE(failed.count(), 1);
-        QCOMPARE(failed[0][0].toString(), "Der Schreibfehler der Datei: " + backup.FilePath());
+        // Said once, and it stays while the writes fail.
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(notices.Lines().size(), 1);
+        QVERIFY(notices.Lines()[0].startsWith("Sicherung: "));
+        QVERIFY(notices.Details().contains("Der Schreibfehler der Datei: " + backup.FilePath()));
 
         ProtocolBackup restarted(location, {});
         QCOMPARE(restarted.Load(kHeader).rows.value_or(ProtocolRows()), previous);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{"Rennuhr-Sicherungsdatei.txt"});
 
-        // Once a write has worked again, the next failure is news again.
+        // A write that works takes the notice away; the next failure is news again.
         QVERIFY(WriteAndFlush(backup));
         QCOMPARE(OnDisk(backup.FilePath()), rows);
+        QCOMPARE(notices.Lines(), QStringList());
+        QCOMPARE(changed.count(), 2);
         {
             FileSizeLimit limit(256);
             first = WriteAndFlush(backup);
         }
         QVERIFY(!first);
-        QCOMPARE(failed.count(), 2);
+        QCOMPARE(changed.count(), 3);
     }
 
     void unreadableBackupIsKeptAside() {
