@@ -41,7 +41,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -49,6 +48,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+
+#include <cstdio>
 
 const QString TFormMain::kMakerPage = QStringLiteral("https://www.tempiqo.example/");
 
@@ -250,7 +251,9 @@ TFormMain::~TFormMain() {
     SortGrid1->CommitEdit();
     Files->Backup->WriteNow();
     Files->Backup->Flush();
-    StoreSettings();
+    // No box: the desktop may be ending the session and would wait behind it.
+    if (const std::optional<QString> failure = StoreSettings())
+        std::fprintf(stderr, "%s: %s\n", qPrintable(ProgramTitle()), qPrintable(*failure));
     ComPort->Close();
     Journal->Sync();
     Journal->Flush();
@@ -452,9 +455,16 @@ void TFormMain::ApplyStoredSettings() {
     if (bounds.HasPosition) move(bounds.Left, bounds.Top);
     eTitle->setText(race.settings.Title);
     Sequence->TimerGesperrtStart->setInterval(race.settings.WaitStart);
+    // Said now, while something can be done about it; at exit it would be too late.
+    const QString problem = SettingsWriteProblem(store);
+    SettingsNotice = problem.isEmpty() ? QString()
+                                       : QStringLiteral("Die Einstellungen können nicht "
+                                                        "gespeichert werden: ") +
+                                             problem + u'\n' + store.fileName();
+    ShowPortNotice();
 }
 
-bool TFormMain::StoreSettings() {
+std::optional<QString> TFormMain::StoreSettings() {
     race.settings.Title = eTitle->text();
     race.settings.Port = ComPort->Port();
     race.settings.WaitStart = Sequence->TimerGesperrtStart->interval();
@@ -465,9 +475,7 @@ bool TFormMain::StoreSettings() {
     bounds.Height = height();
     bounds.HasPosition = true;
     QSettings store(QString::fromLatin1(kSettingsOrganization), ProgramTitle());
-    const std::optional<QString> failure = SaveSettings(store, race.settings, bounds);
-    if (failure) QMessageBox::critical(this, ProgramTitle(), *failure);
-    return !failure;
+    return SaveSettings(store, race.settings, bounds);
 }
 
 void TFormMain::CreateImitationPanel() {
@@ -547,9 +555,11 @@ QString TFormMain::PortNotice(int port) const {
 }
 
 void TFormMain::ShowPortNotice() {
-    // The bar has room for the most important point, a file that is not written first: the
-    // protocol must not get lost. The others are in the hint and in the settings.
-    QStringList notices = {FileNotices->Details(), PortNotice(ComPort->Port()), LiveNotice};
+    // The bar has room for the most important point: first a file that is not written, as the
+    // protocol must not get lost, last the settings, known since the start. The others are in
+    // the hint and in the settings.
+    QStringList notices = {FileNotices->Details(), PortNotice(ComPort->Port()), LiveNotice,
+                           SettingsNotice};
     notices.removeAll(QString());
     const QString text = notices.join(u'\n');
     LabPortNotice->setText(text.section(u'\n', 0, 0));
