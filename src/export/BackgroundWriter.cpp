@@ -3,11 +3,13 @@
 #include "SaveBytes.h"
 
 #include <QMetaObject>
-
-#include <algorithm>
+#include <QTimer>
 
 TBackgroundWriter::TBackgroundWriter(QObject* parent)
-    : QObject(parent), sink_(SaveFileBytes), appendSink_(AppendFileBytes) {
+    : QObject(parent), RetryTimer(new QTimer(this)), sink_(SaveFileBytes),
+      appendSink_(AppendFileBytes) {
+    RetryTimer->setInterval(kRetryIntervalMs);
+    connect(RetryTimer, &QTimer::timeout, this, &TBackgroundWriter::RetryFailed);
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -31,17 +33,20 @@ void TBackgroundWriter::SetAppendSink(AppendSink sink) {
     appendSink_ = sink ? std::move(sink) : AppendSink(AppendFileBytes);
 }
 
+TBackgroundWriter::Job* TBackgroundWriter::Queued(const QString& fileName, bool append) {
+    for (Job& job : jobs_)
+        if (job.fileName == fileName && job.append == append) return &job;
+    return nullptr;
+}
+
 void TBackgroundWriter::Submit(const QString& fileName, QByteArray bytes) {
     {
         std::lock_guard lock(mutex_);
-        bool replaced = false;
-        for (Job& job : jobs_)
-            if (job.fileName == fileName && !job.append) {
-                job.bytes = std::move(bytes);
-                replaced = true;
-                break;
-            }
-        if (!replaced) jobs_.push_back({fileName, std::move(bytes), false, {}, false});
+        failed_.remove(fileName); // these bytes are newer than those that failed
+        if (Job* job = Queued(fileName, false))
+            job->bytes = std::move(bytes);
+        else
+            jobs_.push_back({fileName, std::move(bytes), false, {}, false});
     }
     work_.notify_one();
 }
@@ -50,16 +55,13 @@ void TBackgroundWriter::Append(const QString& fileName, QByteArray bytes, QByteA
                                bool sync) {
     {
         std::lock_guard lock(mutex_);
-        bool joined = false;
-        for (Job& job : jobs_)
-            if (job.fileName == fileName && job.append) {
-                job.bytes += bytes;
-                job.header = std::move(header);
-                job.sync = job.sync || sync;
-                joined = true;
-                break;
-            }
-        if (!joined) jobs_.push_back({fileName, std::move(bytes), true, std::move(header), sync});
+        if (Job* job = Queued(fileName, true)) {
+            job->bytes += bytes;
+            job->header = std::move(header);
+            job->sync = job->sync || sync;
+        } else {
+            jobs_.push_back({fileName, std::move(bytes), true, std::move(header), sync});
+        }
     }
     work_.notify_one();
 }
@@ -77,6 +79,20 @@ bool TBackgroundWriter::Busy() const {
     return !jobs_.empty() || writing_;
 }
 
+void TBackgroundWriter::RetryFailed() {
+    {
+        std::lock_guard lock(mutex_);
+        for (const Job& job : std::as_const(failed_))
+            if (!Queued(job.fileName, false)) jobs_.push_back(job);
+        failed_.clear();
+        // An empty append carries what was held back; the write puts it in front.
+        for (const Job& held : std::as_const(heldBack_))
+            if (!Queued(held.fileName, true))
+                jobs_.push_back({held.fileName, {}, true, held.header, held.sync});
+    }
+    work_.notify_one();
+}
+
 void TBackgroundWriter::Run() {
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -84,13 +100,32 @@ void TBackgroundWriter::Run() {
         if (jobs_.empty()) return; // stopped, and nothing left
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
+        if (job.append) {
+            // What an earlier failure kept goes first, so the file still reads in order.
+            const Job held = heldBack_.take(job.fileName);
+            job.bytes.prepend(held.bytes);
+            job.sync = job.sync || held.sync;
+        }
         writing_ = true;
         const Sink sink = sink_;
         const AppendSink appendSink = appendSink_;
         lock.unlock();
-        const FileWriteResult result = Write(job, sink, appendSink);
+        qsizetype written = 0;
+        const FileWriteResult result =
+            job.append ? appendSink(job.fileName, job.bytes, job.header, job.sync, written)
+                       : sink(job.fileName, job.bytes);
         lock.lock();
         writing_ = false;
+        if (result.ok) {
+            failed_.remove(job.fileName);
+        } else if (job.append) {
+            // A disk that stays full must not fill the memory as well: the newest bytes go.
+            job.bytes = job.bytes.sliced(std::min(written, job.bytes.size()));
+            job.bytes.truncate(kMaxHeldBackBytes);
+            heldBack_.insert(job.fileName, job);
+        } else if (!Queued(job.fileName, false)) {
+            failed_.insert(job.fileName, job);
+        }
         done_.push_back({job.fileName, result});
         if (!reportPosted_) {
             reportPosted_ = true;
@@ -100,27 +135,19 @@ void TBackgroundWriter::Run() {
     }
 }
 
-FileWriteResult TBackgroundWriter::Write(Job& job, const Sink& sink, const AppendSink& appendSink) {
-    if (!job.append) return sink(job.fileName, job.bytes);
-    // What an earlier failure kept goes first, so the file still reads in order.
-    QByteArray bytes = heldBack_.take(job.fileName) + job.bytes;
-    qsizetype written = 0;
-    const FileWriteResult result = appendSink(job.fileName, bytes, job.header, job.sync, written);
-    if (!result.ok && written < bytes.size()) {
-        bytes.remove(0, written);
-        // A disk that stays full must not fill the memory as well: the newest bytes go.
-        heldBack_.insert(job.fileName, bytes.first(std::min(bytes.size(), kMaxHeldBackBytes)));
-    }
-    return result;
-}
-
 void TBackgroundWriter::Report() {
     std::deque<Done> done;
+    bool failing = false;
     {
         std::lock_guard lock(mutex_);
         done.swap(done_);
         reportPosted_ = false;
+        failing = !failed_.isEmpty() || !heldBack_.isEmpty();
     }
     for (const Done& d : done)
         emit Written(d.fileName, d.result);
+    if (!failing)
+        RetryTimer->stop();
+    else if (!RetryTimer->isActive())
+        RetryTimer->start();
 }

@@ -13,11 +13,14 @@
 #include <mutex>
 #include <thread>
 
+class QTimer;
+
 // Writes files on a thread of its own, so that a slow disk never holds up the user-interface
 // thread during a heat. The bytes are made by the caller; the files are written one at a
 // time, in the order given. A file is either written whole or appended to. A whole file given
 // again before its write has begun is written once, with the newest bytes; appends to a file
-// that wait together are written together, in order.
+// that wait together are written together, in order. What could not be written is tried again
+// with the next write of the file and every few seconds, until it is written or replaced.
 class TBackgroundWriter : public QObject {
     Q_OBJECT
 public:
@@ -32,6 +35,7 @@ public:
 
     // Appends that could not be written are kept for the next append to the file, up to this.
     static constexpr qsizetype kMaxHeldBackBytes = 8 * 1024 * 1024;
+    static constexpr int kRetryIntervalMs = 5000;
 
     explicit TBackgroundWriter(QObject* parent = nullptr);
     // Writes what is queued before it returns.
@@ -50,6 +54,11 @@ public:
     void Drain();
     // Something is queued or being written.
     bool Busy() const;
+
+    // Queues again what failed and has not been replaced since; RetryTimer runs it while
+    // anything failed.
+    void RetryFailed();
+    QTimer* RetryTimer;
 
 signals:
     // On the thread that owns the writer, once per file written.
@@ -70,18 +79,20 @@ private:
 
     void Run();
     void Report();
-    // On the writer's thread, unlocked.
-    FileWriteResult Write(Job& job, const Sink& sink, const AppendSink& appendSink);
+    // The job for the file that waits, if any; under the lock.
+    Job* Queued(const QString& fileName, bool append);
 
     Sink sink_;
     AppendSink appendSink_;
-    // Appended bytes a failed write left over, by file; only the writer's thread uses it.
-    QHash<QString, QByteArray> heldBack_;
     mutable std::mutex mutex_;
     std::condition_variable work_;
     std::condition_variable idle_;
     std::deque<Job> jobs_;
     std::deque<Done> done_;
+    // What failed, by file: a whole file's newest bytes, and appended bytes not yet in their
+    // file (with the header and sync they came with).
+    QHash<QString, Job> failed_;
+    QHash<QString, Job> heldBack_;
     bool writing_ = false;
     bool reportPosted_ = false;
     bool stop_ = false;

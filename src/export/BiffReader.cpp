@@ -2,6 +2,7 @@
 
 #include "ExcelNumberFormat.h"
 #include "LittleEndian.h"
+#include "TextCodec.h"
 
 #include <bit>
 #include <optional>
@@ -15,6 +16,7 @@ enum : quint16 {
     kDateMode = 0x0022,
     kFilePass = 0x002F,
     kContinue = 0x003C,
+    kCodePage = 0x0042,
     kBoundSheet = 0x0085,
     kMulRk = 0x00BD,
     kRichString = 0x00D6,
@@ -33,6 +35,7 @@ enum : quint16 {
     kBof = 0x0809,
 };
 
+constexpr quint16 kBiff5 = 0x0500;
 constexpr quint16 kBiff8 = 0x0600;
 constexpr quint16 kGlobalsSubstream = 0x0005;
 constexpr quint16 kWorksheetSubstream = 0x0010;
@@ -147,6 +150,19 @@ public:
         return true;
     }
 
+    // Bytes that go on in the next record as they are: BIFF5 has no flag bytes.
+    std::optional<QByteArray> Bytes(quint32 count) {
+        QByteArray bytes;
+        while (count > 0) {
+            if (AtEnd()) return std::nullopt;
+            const quint32 take = std::min(count, quint32(pieces_[piece_].size() - at_));
+            bytes += pieces_[piece_].sliced(at_, take);
+            at_ += take;
+            count -= take;
+        }
+        return bytes;
+    }
+
     bool Characters(quint32 count, bool wide, QString* text) {
         text->reserve(qsizetype(count));
         while (count > 0) {
@@ -200,13 +216,27 @@ private:
 
 struct Globals {
     BiffStatus status = BiffStatus::Damaged;
+    bool biff5 = false;
+    // Windows-1252 unless a CODEPAGE record says otherwise.
+    int codePage = 1252;
     std::optional<quint32> sheetOffset;
     bool date1904 = false;
     std::vector<QString> strings;
     std::vector<NumberKind> xfKinds;
+
+    // A cell or format text: BIFF8 stores Unicode behind a flag byte, BIFF5 8-bit text in the
+    // code page, its length in `lengthBytes` bytes in front.
+    std::optional<QString> Text(Pieces pieces, int lengthBytes) const {
+        if (!biff5) return pieces.String(false);
+        const std::optional<quint32> length = pieces.Number(lengthBytes);
+        if (!length) return std::nullopt;
+        const std::optional<QByteArray> bytes = pieces.Bytes(*length);
+        if (!bytes) return std::nullopt;
+        return FromCodePage(*bytes, codePage);
+    }
 };
 
-Globals ReadGlobals(QByteArrayView stream) {
+Globals ReadGlobals(QByteArrayView stream, bool bookStream) {
     Globals globals;
     Records records(stream, 0);
     Record record;
@@ -218,10 +248,8 @@ Globals ReadGlobals(QByteArrayView stream) {
         return globals;
     }
     if (record.id != kBof || record.body.size() < 4) return globals;
-    if (U16(record.body, 0) != kBiff8) {
-        globals.status = BiffStatus::OldVersion;
-        return globals;
-    }
+    const quint16 version = U16(record.body, 0);
+    globals.biff5 = version == kBiff5 || (version != kBiff8 && bookStream);
     if (U16(record.body, 2) != kGlobalsSubstream) return globals;
 
     std::map<quint16, NumberKind> formats;
@@ -245,6 +273,9 @@ Globals ReadGlobals(QByteArrayView stream) {
         case kDateMode:
             if (body.size() >= 2) globals.date1904 = U16(body, 0) == 1;
             break;
+        case kCodePage:
+            if (body.size() >= 2) globals.codePage = U16(body, 0);
+            break;
         case kBoundSheet:
             // Chart sheets and macro sheets do not count as worksheets.
             if (body.size() >= 6 && !globals.sheetOffset && quint8(body[5]) == 0)
@@ -255,8 +286,7 @@ Globals ReadGlobals(QByteArrayView stream) {
             break;
         case kFormat: {
             if (body.size() < 2) return globals;
-            Pieces pieces({body.sliced(2)});
-            const std::optional<QString> code = pieces.String(false);
+            const std::optional<QString> code = globals.Text(Pieces({body.sliced(2)}), 1);
             if (!code) return globals;
             formats[U16(body, 0)] = NumberFormatKind(*code);
             break;
@@ -281,9 +311,9 @@ Globals ReadGlobals(QByteArrayView stream) {
 
 } // namespace
 
-BiffSheet ReadBiffWorksheet(QByteArrayView workbook, int columns) {
+BiffSheet ReadBiffWorksheet(QByteArrayView workbook, int columns, bool bookStream) {
     BiffSheet sheet;
-    const Globals globals = ReadGlobals(workbook);
+    const Globals globals = ReadGlobals(workbook, bookStream);
     if (globals.status != BiffStatus::Ok) {
         sheet.status = globals.status;
         return sheet;
@@ -367,7 +397,7 @@ BiffSheet ReadBiffWorksheet(QByteArrayView workbook, int columns) {
             if (body.size() < 6) return sheet;
             std::vector<QByteArrayView> pieces = records.WithContinues(body);
             pieces[0] = body.sliced(6);
-            std::optional<QString> text = Pieces(std::move(pieces)).String(false);
+            std::optional<QString> text = globals.Text(Pieces(std::move(pieces)), 2);
             if (!text) return sheet;
             setCell(body, std::move(*text));
             break;
@@ -401,7 +431,7 @@ BiffSheet ReadBiffWorksheet(QByteArrayView workbook, int columns) {
             break;
         case kString:
             if (pendingFormula) {
-                std::optional<QString> text = Pieces(records.WithContinues(body)).String(false);
+                std::optional<QString> text = globals.Text(Pieces(records.WithContinues(body)), 2);
                 if (!text) return sheet;
                 setCell(*pendingFormula, std::move(*text));
                 pendingFormula.reset();

@@ -5,10 +5,12 @@
 namespace {
 
 constexpr quint32 kEndOfChain = 0xFFFFFFFE;
+constexpr quint32 kFreeSector = 0xFFFFFFFF;
 constexpr quint32 kNoEntry = 0xFFFFFFFF;
 constexpr int kHeaderFatEntries = 109;
 constexpr int kEntryBytes = 128;
 constexpr int kMiniSectorShift = 6;
+constexpr quint8 kUnusedEntry = 0;
 constexpr quint8 kStreamEntry = 2;
 constexpr quint8 kRootEntry = 5;
 
@@ -36,20 +38,26 @@ bool CompoundFile::Open(QByteArrayView file) {
     miniCutoff_ = U32(file, 56);
 
     // The FAT's own sectors: the first 109 listed in the header, the rest in the DIFAT chain.
+    // Some writers count more than they list; the list ends at the first free entry then.
     const quint32 fatSectorCount = U32(file, 44);
     if (fatSectorCount > sectorCount_) return false;
     std::vector<quint32> fatSectors;
+    bool listEnded = false;
+    const auto list = [&](quint32 sector) {
+        listEnded = listEnded || sector == kFreeSector;
+        if (!listEnded) fatSectors.push_back(sector);
+    };
     for (int i = 0; i < kHeaderFatEntries && fatSectors.size() < fatSectorCount; ++i)
-        fatSectors.push_back(U32(file, 76 + 4 * i));
+        list(U32(file, 76 + 4 * i));
     std::vector<bool> seen(sectorCount_);
-    for (quint32 difat = U32(file, 68); fatSectors.size() < fatSectorCount;) {
+    for (quint32 difat = U32(file, 68); !listEnded && fatSectors.size() < fatSectorCount;) {
         if (difat >= sectorCount_ || seen[difat]) return false;
         seen[difat] = true;
         const qsizetype at = (qsizetype(difat) + 1) << sectorShift_;
         const std::vector<quint32> words =
             Words(file.sliced(at, std::min(sectorSize, file.size() - at)));
         for (size_t i = 0; i + 1 < words.size() && fatSectors.size() < fatSectorCount; ++i)
-            fatSectors.push_back(words[i]);
+            list(words[i]);
         difat = words.empty() ? kEndOfChain : words.back();
     }
     for (const quint32 sector : fatSectors) {
@@ -69,9 +77,9 @@ bool CompoundFile::Open(QByteArrayView file) {
     for (qsizetype at = 0; at + kEntryBytes <= directory->size(); at += kEntryBytes) {
         const QByteArrayView bytes = QByteArrayView(*directory).sliced(at, kEntryBytes);
         Entry entry;
-        // The name length counts bytes and the closing zero.
-        const int nameChars = std::min<int>(U16(bytes, 64), 64) / 2 - 1;
-        for (int i = 0; i < nameChars; ++i) {
+        // The name ends at its zero; the length beside it, which some writers give without
+        // that zero, is not needed.
+        for (int i = 0; i < 32; ++i) {
             const char16_t c = U16(bytes, 2 * i);
             if (c == 0) break;
             entry.name += QChar(c);
@@ -100,8 +108,9 @@ bool CompoundFile::Open(QByteArrayView file) {
 }
 
 // Follows a sector chain through the FAT. Without a size the chain runs to its end marker;
-// with one it must hold that many bytes. Every sector may appear once: a chain that comes
-// back to itself is damaged, however the FAT was made.
+// with one it stops there, and at an end marker that comes early (the size some writers give
+// is larger than what they wrote). Every sector may appear once: a chain that comes back to
+// itself is damaged, however the FAT was made.
 std::optional<QByteArray> CompoundFile::Chain(quint32 start, std::optional<quint64> size) const {
     const qsizetype sectorSize = qsizetype(1) << sectorShift_;
     if (size && *size > quint64(sectorCount_) * quint64(sectorSize)) return std::nullopt;
@@ -110,7 +119,7 @@ std::optional<QByteArray> CompoundFile::Chain(quint32 start, std::optional<quint
     std::vector<bool> seen(sectorCount_);
     for (quint32 sector = start;;) {
         if (size && quint64(data.size()) >= *size) break;
-        if (!size && sector == kEndOfChain) break;
+        if (sector == kEndOfChain) break;
         if (sector >= sectorCount_ || seen[sector]) return std::nullopt;
         seen[sector] = true;
         const qsizetype at = (qsizetype(sector) + 1) << sectorShift_;
@@ -132,7 +141,7 @@ std::optional<QByteArray> CompoundFile::MiniChain(quint32 start, quint64 size) c
     QByteArray data;
     data.reserve(qsizetype(size));
     std::vector<bool> seen(sectors);
-    for (quint32 sector = start; quint64(data.size()) < size;) {
+    for (quint32 sector = start; quint64(data.size()) < size && sector != kEndOfChain;) {
         if (sector >= sectors || seen[sector]) return std::nullopt;
         seen[sector] = true;
         const qsizetype at = qsizetype(sector) * kMiniSector;
@@ -145,17 +154,19 @@ std::optional<QByteArray> CompoundFile::MiniChain(quint32 start, quint64 size) c
 }
 
 // The root's children form a tree through their left and right links; a link that leaves the
-// directory or meets an entry twice makes the directory damaged.
+// directory or meets an entry twice makes the directory damaged. Some writers leave zeros for
+// "no entry" (the root is nobody's sibling), and unused entries have no links to follow.
 bool CompoundFile::CollectRootChildren() {
     std::vector<bool> seen(entries_.size());
     std::vector<quint32> pending = {entries_[0].child};
     while (!pending.empty()) {
         const quint32 id = pending.back();
         pending.pop_back();
-        if (id == kNoEntry) continue;
-        if (id >= entries_.size() || id == 0 || seen[id]) return false;
+        if (id == kNoEntry || id == 0) continue;
+        if (id >= entries_.size() || seen[id]) return false;
         seen[id] = true;
         const Entry& entry = entries_[id];
+        if (entry.type == kUnusedEntry) continue;
         if (entry.type == kStreamEntry) rootChildren_.push_back(int(id));
         pending.push_back(entry.left);
         pending.push_back(entry.right);
@@ -173,6 +184,8 @@ std::optional<QByteArray> CompoundFile::ReadStream(int entry) const {
     if (entry < 0 || size_t(entry) >= entries_.size()) return std::nullopt;
     const Entry& stream = entries_[size_t(entry)];
     if (stream.size == 0) return QByteArray();
-    if (stream.size < miniCutoff_) return MiniChain(stream.start, stream.size);
+    // Some writers keep small streams in ordinary sectors too and have no mini stream at all.
+    if (stream.size < miniCutoff_ && !miniStream_.isEmpty())
+        return MiniChain(stream.start, stream.size);
     return Chain(stream.start, stream.size);
 }

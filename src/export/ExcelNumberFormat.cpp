@@ -1,10 +1,20 @@
 #include "ExcelNumberFormat.h"
 
-#include "ExcelImport.h"
-
 #include <QDate>
+#include <QLocale>
 
 #include <cmath>
+
+QString ExcelNumberText(double value) {
+    if (!std::isfinite(value)) return QString();
+    if (value == 0) return QStringLiteral("0");
+    QLocale german(QLocale::German, QLocale::Germany);
+    german.setNumberOptions(QLocale::OmitGroupSeparator);
+    // Whole numbers of sheet size are written out, not in exponent form.
+    if (std::fabs(value) < 1e15 && value == std::trunc(value))
+        return german.toString(qint64(value));
+    return german.toString(value, 'g', 15);
+}
 
 NumberKind BuiltInNumberFormatKind(int id) {
     switch (id) {

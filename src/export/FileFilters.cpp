@@ -37,6 +37,8 @@ FileTypeNames SystemFileTypeNames() {
                         "application/vnd.openxmlformats-officedocument.wordprocessingml.document"),
                     QStringLiteral("MS Word")),
         Description(database, QStringLiteral("text/html"), QStringLiteral("Webseite")),
+        Description(database, QStringLiteral("application/vnd.oasis.opendocument.spreadsheet"),
+                    QStringLiteral("OpenDocument-Tabelle")),
     };
 }
 
@@ -45,6 +47,8 @@ QList<FileFilterEntry> OpenDialogFilters(const FileTypeNames& names, bool withEx
     // Older participant lists still come as .xls; only .xlsx is written.
     if (withExcel)
         entries.append(Entry(ProtocolFileKind::Excel, names.excel, "MS Excel", "*.xlsx *.xls"));
+    entries.append(
+        Entry(ProtocolFileKind::Excel, names.openDocument, "OpenDocument-Tabelle", "*.ods"));
     return entries;
 }
 

@@ -6,12 +6,14 @@
 
 enum class ProtocolFileKind { Text, Excel, Word, Html };
 
-// The descriptions of the four file types as the desktop names them.
+// The descriptions of the file types as the desktop names them.
 struct FileTypeNames {
     QString text;
     QString excel;
     QString word;
     QString html;
+    // OpenDocument spreadsheets, which LibreOffice saves; only ever opened.
+    QString openDocument;
 };
 
 // From the MIME database, each falling back to its German default when the type is unknown.
@@ -28,7 +30,8 @@ struct FileFilterEntry {
 // Text, then Excel (when offered), Word and web page: the writer follows the kind of the
 // entry picked, not its position.
 QList<FileFilterEntry> SaveDialogFilters(const FileTypeNames& names, bool withExcel = true);
-// Text, then Excel (when offered; .xlsx and the older .xls).
+// Text, then Excel (when offered; .xlsx and the older .xls), then OpenDocument spreadsheets, which
+// the workbook import reads as well (kind Excel).
 QList<FileFilterEntry> OpenDialogFilters(const FileTypeNames& names, bool withExcel = true);
 
 QStringList NameFilters(const QList<FileFilterEntry>& entries);

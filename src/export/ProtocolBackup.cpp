@@ -1,6 +1,7 @@
 #include "ProtocolBackup.h"
 
 #include "BackgroundWriter.h"
+#include "SaveBytes.h"
 #include "ui/Program.h"
 
 #include <QDateTime>
@@ -11,6 +12,15 @@
 
 #include <algorithm>
 #include <chrono>
+
+namespace {
+
+bool HasRows(const ProtocolRows& rows) {
+    return std::any_of(rows.begin() + std::min<qsizetype>(1, rows.size()), rows.end(),
+                       [](const QStringList& row) { return !row.value(0).trimmed().isEmpty(); });
+}
+
+} // namespace
 
 ProtocolBackup::ProtocolBackup(RowsSource source, TBackgroundWriter* writer, QObject* parent)
     : ProtocolBackup(Location{ProgramWriteFolder(), ProgramTitle(), UserDataFolder()},
@@ -59,47 +69,91 @@ void ProtocolBackup::Prepare() {
     if (prepared_) return;
     prepared_ = true;
     folder_ = WritableFolder(location_.programFolder, location_.dataFolder);
+    // What a write cut short by a crash or a power cut left beside the backup.
+    for (const QString& folder : {location_.programFolder, location_.dataFolder})
+        RemoveStrayTemporaryFiles(folder, location_.programTitle + u'-');
+}
+
+QString ProtocolBackup::SetAsideUnreadable(const QString& path, QString& keptAside) {
+    keptAside = KeepAside(path);
+    if (!keptAside.isEmpty())
+        return QStringLiteral("Die Sicherungsdatei war nicht lesbar und wurde aufbewahrt als: ") +
+               keptAside;
+    if (folder_ != location_.dataFolder && !location_.dataFolder.isEmpty()) {
+        // It cannot be moved, so it must not be overwritten either: write elsewhere.
+        folder_ = location_.dataFolder;
+        QDir().mkpath(folder_);
+        return QStringLiteral("Die Sicherungsdatei ist nicht lesbar und bleibt unverändert; die "
+                              "Sicherung wird geschrieben in: ") +
+               FilePath();
+    }
+    blocked_ = true;
+    return QStringLiteral("Die Sicherungsdatei ist nicht lesbar und bleibt unverändert; es wird "
+                          "keine Sicherung geschrieben: ") +
+           path;
 }
 
 ProtocolBackup::LoadResult ProtocolBackup::Load(const QStringList& headerTexts) {
     Prepare();
-    LoadResult result;
-    const QString path = FilePath();
-    QString readPath = path;
-    // A backup left beside a program whose folder has since become read-only is still ours.
-    if (!QFileInfo::exists(readPath))
-        readPath = BackupFileName(location_.programFolder, location_.programTitle);
-    if (!QFileInfo::exists(readPath)) return result;
+    // Besides the one written to, a backup may lie in the other folder: written there while
+    // this one could not be written, or left beside a program whose folder has since become
+    // read-only. The one written to comes first.
+    struct Found {
+        QFileInfo file;
+        ProtocolReadResult read;
+        bool hasRows = false;
+    };
+    QList<Found> found;
+    for (const QString& folder : {folder_, location_.programFolder, location_.dataFolder}) {
+        const QFileInfo file(BackupFileName(folder, location_.programTitle));
+        if (folder.isEmpty() || !file.exists() ||
+            std::any_of(found.begin(), found.end(), [&](const Found& f) { return f.file == file; }))
+            continue;
+        Found f{file, ReadProtocolText(file.filePath(), headerTexts)};
+        f.hasRows = f.read.ok && HasRows(f.read.rows);
+        found.append(std::move(f));
+    }
 
-    ProtocolReadResult read = ReadProtocolText(readPath, headerTexts);
-    if (read.ok) {
-        result.rows = std::move(read.rows);
-        return result;
+    LoadResult result;
+    QStringList messages;
+    for (const Found& f : found) {
+        if (f.read.ok) continue;
+        if (f.file == QFileInfo(FilePath())) {
+            QString keptAside;
+            messages << SetAsideUnreadable(f.file.filePath(), keptAside);
+            if (result.keptAsidePath.isEmpty()) result.keptAsidePath = keptAside;
+        } else {
+            // Never written to from here on, so it needs no keeping aside.
+            messages << QStringLiteral("Die Sicherungsdatei kann nicht gelesen werden: ") +
+                            f.file.filePath();
+        }
     }
-    if (readPath != path) {
-        // Never written to from here on, so it needs no keeping aside.
-        result.message =
-            QStringLiteral("Die Sicherungsdatei kann nicht gelesen werden: ") + readPath;
-        return result;
+
+    // An empty backup never hides one with rows; of two with rows the newer one holds the last
+    // run. The one written to wins a tie.
+    const Found* chosen = nullptr;
+    for (const Found& f : found)
+        if (f.read.ok &&
+            (!chosen || (f.hasRows && !chosen->hasRows) ||
+             (f.hasRows && chosen->hasRows && f.file.lastModified() > chosen->file.lastModified())))
+            chosen = &f;
+    if (chosen) result.rows = chosen->read.rows;
+
+    const QFileInfo target(FilePath());
+    const auto replaced = std::find_if(found.begin(), found.end(), [&](const Found& f) {
+        return f.file == target && f.hasRows && &f != chosen;
+    });
+    if (replaced != found.end()) {
+        // The next write would replace the older protocol: it is kept under a name of its own.
+        const QString keptAside = KeepAside(target.filePath());
+        messages << QStringLiteral("Die Sicherung wurde geladen aus: ") + chosen->file.filePath();
+        messages << (keptAside.isEmpty()
+                         ? QStringLiteral("Die ältere Sicherungsdatei wird überschrieben: ") +
+                               target.filePath()
+                         : QStringLiteral("Die ältere Sicherungsdatei wurde aufbewahrt als: ") +
+                               keptAside);
     }
-    result.keptAsidePath = KeepAside(path);
-    if (!result.keptAsidePath.isEmpty()) {
-        result.message =
-            QStringLiteral("Die Sicherungsdatei war nicht lesbar und wurde aufbewahrt als: ") +
-            result.keptAsidePath;
-    } else if (folder_ != location_.dataFolder && !location_.dataFolder.isEmpty()) {
-        // It cannot be moved, so it must not be overwritten either: write elsewhere.
-        folder_ = location_.dataFolder;
-        QDir().mkpath(folder_);
-        result.message = QStringLiteral("Die Sicherungsdatei ist nicht lesbar und bleibt "
-                                        "unverändert; die Sicherung wird geschrieben in: ") +
-                         FilePath();
-    } else {
-        blocked_ = true;
-        result.message = QStringLiteral("Die Sicherungsdatei ist nicht lesbar und bleibt "
-                                        "unverändert; es wird keine Sicherung geschrieben: ") +
-                         path;
-    }
+    result.message = messages.join(u'\n');
     return result;
 }
 
@@ -123,14 +177,7 @@ bool ProtocolBackup::Flush() {
 }
 
 void ProtocolBackup::Written(const QString& fileName, const FileWriteResult& result) {
-    if (fileName != FilePath()) return; // another file of the same writer
-    lastWriteOk_ = result.ok;
-    if (result.ok) {
-        failureReported_ = false;
-    } else if (!failureReported_) {
-        failureReported_ = true;
-        emit WriteFailed(WriteErrorText(fileName));
-    }
+    if (fileName == FilePath()) lastWriteOk_ = result.ok; // else another file of the same writer
 }
 
 void ProtocolBackup::ProtocolChanged() {

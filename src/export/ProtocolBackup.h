@@ -55,8 +55,11 @@ public:
     // folder is not writable.
     QString FilePath() const;
 
-    // Reads the backup once at start-up. A backup that exists but cannot be read is renamed
-    // with the date and time first, so that no later write destroys it.
+    // Reads the backup once at start-up, after removing what interrupted writes left. Of the
+    // backups beside the program and in the data folder, one with rows wins over one without,
+    // and of two with rows the newer one; the one written to wins a tie. A backup that exists
+    // but cannot be read, and an older one with rows that the next write would replace, are
+    // renamed with the date and time first, so that no later write destroys them.
     LoadResult Load(const QStringList& headerTexts);
 
     // Hands the protocol to the writer now; a pending delayed write is then no longer needed.
@@ -76,10 +79,6 @@ public:
 
     QTimer* DelayTimer;
 
-signals:
-    // Once per run of failed writes; the next successful write re-arms it.
-    void WriteFailed(const QString& message);
-
 private:
     qint64 Now() const;
     void Written(const QString& fileName, const FileWriteResult& result);
@@ -87,6 +86,9 @@ private:
     // write.
     void Prepare();
     QString KeepAside(const QString& path);
+    // Keeps an unreadable backup that would be written to from being overwritten; returns the
+    // operator's message.
+    QString SetAsideUnreadable(const QString& path, QString& keptAside);
 
     Location location_;
     RowsSource source_;
@@ -95,7 +97,6 @@ private:
     QString folder_;
     bool prepared_ = false;
     bool blocked_ = false;
-    bool failureReported_ = false;
     bool lastWriteOk_ = false;
     qint64 lastWriteMs_ = 0;
     bool everWritten_ = false;

@@ -13,6 +13,8 @@ const QByteArray kUtf8Mark("\xEF\xBB\xBF");
 QString CellForFile(const QString& cell) {
     if (cell.isEmpty()) return QStringLiteral(" ");
     QString text = cell;
+    if (text.size() > kMaxCellChars)
+        text.truncate(kMaxCellChars - text[kMaxCellChars - 1].isHighSurrogate());
     for (QChar& c : text)
         if (c == u'\t' || c == u'\r' || c == u'\n') c = u' ';
     return text;
@@ -32,15 +34,10 @@ QStringList BlankRow() {
     return QStringList(kProtocolColumns);
 }
 
-void FillRow(QStringView line, QStringList& row) {
-    // Empty fields between TABs vanish; the fields after them move left.
-    QString collapsed;
-    if (line.contains(u"\t\t")) {
-        collapsed.reserve(line.size());
-        for (QChar c : line)
-            if (c != u'\t' || !collapsed.endsWith(u'\t')) collapsed += c;
-        line = collapsed;
-    }
+// False when a field is longer than a cell may be.
+bool FillRow(QStringView line, QStringList& row) {
+    // A spreadsheet program writes an empty cell as nothing between two TABs: it keeps its
+    // column, as an empty field between semicolons does.
     const QChar separator = line.contains(u'\t') ? u'\t' : u';';
     qsizetype start = 0;
     // A separator at the very end adds no field; an empty field elsewhere keeps its column.
@@ -48,9 +45,11 @@ void FillRow(QStringView line, QStringList& row) {
         qsizetype end = line.indexOf(separator, start);
         if (end < 0) end = line.size();
         const QStringView piece = line.sliced(start, end - start);
+        if (piece.size() > kMaxCellChars) return false;
         row[column] = piece.isEmpty() ? QStringLiteral(" ") : piece.toString();
         start = end + 1;
     }
+    return true;
 }
 
 ProtocolReadResult Parse(const QByteArray& bytes, const QStringList& headerTexts,
@@ -89,7 +88,12 @@ ProtocolReadResult Parse(const QByteArray& bytes, const QStringList& headerTexts
     result.rows.append(BlankRow());
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (i >= result.rows.size()) result.rows.append(BlankRow());
-        FillRow(lines[i], result.rows[i]);
+        if (!FillRow(lines[i], result.rows[i]))
+            return Failure(WithFileName(
+                QStringLiteral("Die Datei enthält eine Zelle mit mehr als %1 Zeichen und wird "
+                               "nicht geladen")
+                    .arg(kMaxCellChars),
+                fileName));
     }
     QStringList& header = result.rows[0];
     for (int column = 0; column < kProtocolColumns; ++column)

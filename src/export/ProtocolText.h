@@ -15,11 +15,19 @@ using ProtocolRows = QList<QStringList>;
 // and a wrongly picked large file must not freeze the program.
 inline constexpr qsizetype kMaxProtocolFileBytes = 16 * 1024 * 1024;
 inline constexpr qsizetype kMaxProtocolRows = 100000;
+// What a cell may hold, as in a workbook; a longer one is no protocol the window could show.
+inline constexpr qsizetype kMaxCellChars = 32767;
 
 struct FileWriteResult {
+    FileWriteResult() = default;
+    FileWriteResult(bool written, QString text, QString why = {})
+        : ok(written), message(std::move(text)), reason(std::move(why)) {}
+
     bool ok = false;
     // The text of the error box when the file could not be written, empty otherwise.
     QString message;
+    // Why, in a few words for a notice ("Datenträger voll"); empty when not known.
+    QString reason;
 };
 
 struct ProtocolReadResult {
@@ -37,14 +45,16 @@ QString WriteErrorText(const QString& fileName);
 QString DefaultProtocolFileName(const QDateTime& now);
 
 // The bytes of the tab-separated protocol file. Windows-1252 when every cell fits, otherwise
-// UTF-8 with a byte-order mark so that no name is lost.
+// UTF-8 with a byte-order mark so that no name is lost. A cell is cut to kMaxCellChars, so that
+// the file always reads back.
 QByteArray EncodeProtocolText(const ProtocolRows& rows);
 
 // Replaces the file as a whole: a failed write leaves the previous file untouched.
 FileWriteResult WriteProtocolText(const QString& fileName, const ProtocolRows& rows);
 
 // headerTexts fill the header cells that the file leaves blank. Fails (and returns no rows)
-// only when the bytes cannot be decoded or hold too many rows.
+// only when the bytes cannot be decoded, hold too many rows or a cell longer than
+// kMaxCellChars.
 ProtocolReadResult ParseProtocolText(const QByteArray& bytes, const QStringList& headerTexts);
 
 ProtocolReadResult ReadProtocolText(const QString& fileName, const QStringList& headerTexts);

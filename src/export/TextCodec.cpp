@@ -3,6 +3,8 @@
 #include <QHash>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <iconv.h>
 
 namespace {
@@ -83,4 +85,80 @@ QString FromWindows1252(const QByteArray& bytes) {
 bool IsValidUtf8(const QByteArray& bytes) {
     QByteArray ignored;
     return Convert("UTF-8", "UTF-8", bytes, ignored);
+}
+
+namespace {
+
+// The iconv name of a Windows code page number; empty for Windows-1252 and unknown numbers.
+QByteArray IconvName(int codePage) {
+    switch (codePage) {
+    case 10000: // Mac Roman, as Windows numbers it and as Excel for the Mac wrote it
+    case 32768:
+        return "MACINTOSH";
+    case 10029:
+        return "MAC-CENTRALEUROPE";
+    case 1361:
+        return "JOHAB";
+    case 437:
+    case 737:
+    case 775:
+    case 850:
+    case 852:
+    case 855:
+    case 857:
+    case 860:
+    case 861:
+    case 862:
+    case 863:
+    case 864:
+    case 865:
+    case 866:
+    case 869:
+    case 874:
+    case 932:
+    case 936:
+    case 949:
+    case 950:
+    case 1250:
+    case 1251:
+    case 1253:
+    case 1254:
+    case 1255:
+    case 1256:
+    case 1257:
+    case 1258:
+    case 10007:
+        return "CP" + QByteArray::number(codePage);
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+QString FromCodePage(QByteArrayView bytes, int codePage) {
+    const QByteArray name = IconvName(codePage);
+    const char* utf16 = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "UTF-16LE" : "UTF-16BE";
+    iconv_t cd = name.isEmpty() ? iconv_t(-1) : iconv_open(utf16, name.constData());
+    if (cd == iconv_t(-1)) return FromWindows1252(bytes.toByteArray());
+    // Room for two UTF-16 units a byte, more than any of these code pages makes.
+    QString text(bytes.size() * 2, Qt::Uninitialized);
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = size_t(bytes.size());
+    char* out = reinterpret_cast<char*>(text.data());
+    size_t outLeft = size_t(text.size()) * 2;
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &out, &outLeft) != size_t(-1) || errno == E2BIG) break;
+        // A byte the code page leaves open, or a double-byte character cut off at the end.
+        const char16_t replacement = u'\uFFFD';
+        std::memcpy(out, &replacement, 2);
+        out += 2;
+        outLeft -= 2;
+        ++in;
+        --inLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv_close(cd);
+    text.resize(qsizetype(out - reinterpret_cast<char*>(text.data())) / 2);
+    return text;
 }

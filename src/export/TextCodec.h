@@ -12,3 +12,8 @@ std::optional<QByteArray> ToWindows1252(const QString& text);
 QString FromWindows1252(const QByteArray& bytes);
 
 bool IsValidUtf8(const QByteArray& bytes);
+
+// 8-bit text in a code page given by its Windows number (1252, 1250, 437, 850, 10000 for Mac
+// Roman, ...), as old workbooks name theirs. Unknown numbers read as Windows-1252; bytes the code
+// page does not assign become U+FFFD.
+QString FromCodePage(QByteArrayView bytes, int codePage);

@@ -1,5 +1,7 @@
 #include "SettingsStore.h"
 
+#include "export/SaveBytes.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -163,6 +165,10 @@ void LoadSettings(QSettings& store, TRaceSettings& settings, TWindowBounds& boun
     // A lone left edge is no position; and a screen that has gone away since must not
     // take the window with it.
     bounds.HasPosition = leftRead && topRead && PositionVisible(bounds, screens);
+}
+
+QString SettingsWriteProblem(const QSettings& store) {
+    return WriteProblem(store.fileName());
 }
 
 std::optional<QString> SaveSettings(QSettings& store, const TRaceSettings& settings,

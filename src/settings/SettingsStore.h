@@ -39,6 +39,10 @@ QList<QRect> PresentScreens();
 void LoadSettings(QSettings& store, TRaceSettings& settings, TWindowBounds& bounds,
                   const QList<QRect>& screens);
 
+// Why the store could not be written, in a few German words ("keine Berechtigung"); empty when
+// it can. Writes nothing.
+QString SettingsWriteProblem(const QSettings& store);
+
 // Writes the 22 values in their fixed order, then the minimum time, LiveResults and LivePort. On
 // failure returns the message to show ("Failed to set data for '<first value not written>'");
 // nothing is then saved.

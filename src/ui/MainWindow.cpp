@@ -12,6 +12,7 @@
 #include "SortGrid.h"
 #include "TitlePicture.h"
 #include "export/BackgroundWriter.h"
+#include "export/FileNotices.h"
 #include "export/Journal.h"
 #include "export/ProtocolBackup.h"
 #include "help/SPHTMLHelp.h"
@@ -42,7 +43,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -50,6 +50,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+
+#include <cstdio>
 
 const QString TFormMain::kMakerPage = QStringLiteral("https://www.tempiqo.example/");
 
@@ -129,6 +131,16 @@ TOperatorButton* OperatorButton(QWidget* parent, const QString& caption, const Q
 
 TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     : QWidget(parent), player_(new SignalPlayer(this)) {
+    // Made first: the notice bar asks it what to show as soon as the bar exists.
+    FileNotices = new TFileNotices(this);
+    FileNotices->AddKind(QStringLiteral("Die Sicherungsdatei kann nicht geschrieben werden"),
+                         [this](const QString& file) { return file == Files->Backup->FilePath(); });
+    FileNotices->AddKind(QStringLiteral("Das Rennjournal kann nicht geschrieben werden"),
+                         [](const QString& file) {
+                             return QFileInfo(file).fileName().startsWith(
+                                 ProgramTitle() + QStringLiteral("-Journal-"));
+                         });
+    connect(FileNotices, &TFileNotices::Changed, this, &TFormMain::ShowPortNotice);
     setFont(ArialFont(11));
     Fill(this, QColor(0xA6, 0xCA, 0xF0));
     resize(800, 572);
@@ -179,6 +191,7 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     ImageTVEin->installEventFilter(this);
 
     FileWriter = new TBackgroundWriter(this);
+    connect(FileWriter, &TBackgroundWriter::Written, FileNotices, &TFileNotices::Written);
     Files = new TProtocolFiles(*SortGrid1, *eTitle, race.settings, *this, *FileWriter);
     CreateJournal();
     connect(Sequence, &TRaceSequence::LaneStopped, Files->Backup, &ProtocolBackup::WriteNow);
@@ -238,7 +251,9 @@ TFormMain::~TFormMain() {
     SortGrid1->CommitEdit();
     Files->Backup->WriteNow();
     Files->Backup->Flush();
-    StoreSettings();
+    // No box: the desktop may be ending the session and would wait behind it.
+    if (const std::optional<QString> failure = StoreSettings())
+        std::fprintf(stderr, "%s: %s\n", qPrintable(ProgramTitle()), qPrintable(*failure));
     ComPort->Close();
     Journal->Sync();
     Journal->Flush();
@@ -253,7 +268,6 @@ void TFormMain::CreateJournal() {
         *FileWriter, race.HighResTimer1,
         [this] { return QFileInfo(Files->Backup->FilePath()).absolutePath(); }, ProgramTitle(),
         this);
-    connect(Journal, &TJournal::WriteFailed, Files, &TProtocolFiles::Notice);
     connect(ComPort, &TComPort::OnLineEvent, this,
             [this](TComPort* sender) { Journal->LineEvent(sender->LastEvent()); });
     auto portName = [this] {
@@ -451,9 +465,16 @@ void TFormMain::ApplyStoredSettings() {
     if (bounds.HasPosition) move(bounds.Left, bounds.Top);
     eTitle->setText(race.settings.Title);
     Sequence->TimerGesperrtStart->setInterval(race.settings.WaitStart);
+    // Said now, while something can be done about it; at exit it would be too late.
+    const QString problem = SettingsWriteProblem(store);
+    SettingsNotice = problem.isEmpty() ? QString()
+                                       : QStringLiteral("Die Einstellungen können nicht "
+                                                        "gespeichert werden: ") +
+                                             problem + u'\n' + store.fileName();
+    ShowPortNotice();
 }
 
-bool TFormMain::StoreSettings() {
+std::optional<QString> TFormMain::StoreSettings() {
     race.settings.Title = eTitle->text();
     race.settings.Port = ComPort->Port();
     race.settings.WaitStart = Sequence->TimerGesperrtStart->interval();
@@ -464,9 +485,7 @@ bool TFormMain::StoreSettings() {
     bounds.Height = height();
     bounds.HasPosition = true;
     QSettings store(QString::fromLatin1(kSettingsOrganization), ProgramTitle());
-    const std::optional<QString> failure = SaveSettings(store, race.settings, bounds);
-    if (failure) QMessageBox::critical(this, ProgramTitle(), *failure);
-    return !failure;
+    return SaveSettings(store, race.settings, bounds);
 }
 
 void TFormMain::CreateImitationPanel() {
@@ -519,10 +538,13 @@ QString TFormMain::PortNotice(int port) const {
 }
 
 void TFormMain::ShowPortNotice() {
-    // The bar has room for the most important point; the others are in the hint and in the
-    // settings.
-    QString text = PortNotice(ComPort->Port());
-    if (!LiveNotice.isEmpty()) text = text.isEmpty() ? LiveNotice : text + u'\n' + LiveNotice;
+    // The bar has room for the most important point: first a file that is not written, as the
+    // protocol must not get lost, last the settings, known since the start. The others are in
+    // the hint and in the settings.
+    QStringList notices = {FileNotices->Details(), PortNotice(ComPort->Port()), LiveNotice,
+                           SettingsNotice};
+    notices.removeAll(QString());
+    const QString text = notices.join(u'\n');
     LabPortNotice->setText(text.section(u'\n', 0, 0));
     LabPortNotice->setToolTip(text);
     LabPortNotice->setVisible(!text.isEmpty());

@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QWidget>
 
+#include <optional>
+
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -17,6 +19,7 @@ class QTimer;
 class QPushButton;
 class QToolButton;
 class TBackgroundWriter;
+class TFileNotices;
 class TBarrierInputs;
 class TBarrierPort;
 class TJournal;
@@ -105,6 +108,8 @@ public:
     QLabel* LabPortNotice;
     // Writes the backup and the journal away from this thread.
     TBackgroundWriter* FileWriter;
+    // Files that cannot be written, for the notice bar.
+    TFileNotices* FileNotices;
     // The race day's raw events, commands and results, beside the backup.
     TJournal* Journal;
     TJournalViewer* JournalViewer = nullptr;
@@ -124,6 +129,8 @@ public:
     TLiveFeed* LiveFeed = nullptr;
     // Why the results page is not served, for the notice bar; empty when it is.
     QString LiveNotice;
+    // Why the settings will not be kept, for the notice bar; empty when they will.
+    QString SettingsNotice;
 
     // The hidden menu: its entries carry the keyboard shortcuts, in menu order.
     QMenu* HideMenu;
@@ -157,11 +164,12 @@ public:
     void ShowJournal();
     // The line test for the barriers given, on the port that is open.
     void OpenLineTest(const TBarrierLayout& barriers);
-    // Stored settings into the window: bounds, title, port, lock-out time.
+    // Stored settings into the window: bounds, title, port, lock-out time; a notice when they
+    // cannot be stored at exit.
     void ApplyStoredSettings();
-    // The window's bounds and title, and the race settings, into the store; false when they
-    // could not be written (the operator has been told).
-    bool StoreSettings();
+    // The window's bounds and title, and the race settings, into the store; the message when
+    // they could not be written.
+    std::optional<QString> StoreSettings();
 
     // The maker's web page, opened by the logo.
     static const QString kMakerPage;

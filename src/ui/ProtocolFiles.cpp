@@ -24,7 +24,6 @@ TProtocolFiles::TProtocolFiles(TSortGrid& grid, const QLineEdit& eTitle, TRaceSe
                                QWidget& window, TBackgroundWriter& writer)
     : QObject(&window), grid_(grid), eTitle_(eTitle), settings_(settings), window_(window) {
     Backup = new ProtocolBackup([this] { return Rows(); }, &writer, this);
-    connect(Backup, &ProtocolBackup::WriteFailed, this, &TProtocolFiles::Notice);
     const FileTypeNames names = SystemFileTypeNames();
     SaveFilters = SaveDialogFilters(names);
     OpenFilters = OpenDialogFilters(names);

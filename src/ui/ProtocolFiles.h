@@ -44,9 +44,6 @@ public:
     QList<FileFilterEntry> SaveFilters;
     QList<FileFilterEntry> OpenFilters;
 
-    // A notice that does not stop the race.
-    void Notice(const QString& message);
-
 signals:
     // A protocol was loaded from a file of this kind.
     void Loaded(ProtocolFileKind kind, const QString& fileName);
@@ -57,6 +54,8 @@ private:
     // The page for viewing and printing, or empty when it could not be written.
     QString WriteViewPage();
     void Show(const QString& message);
+    // A notice that does not stop the race.
+    void Notice(const QString& message);
 
     TSortGrid& grid_;
     const QLineEdit& eTitle_;

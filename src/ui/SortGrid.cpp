@@ -80,6 +80,16 @@ public:
         QStyledItemDelegate::setModelData(editor, model, index);
     }
 
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        // A cell shows one line of a few hundred pixels; laying out all of a long text on each
+        // repaint of its row would hold up the window at every START.
+        if (option->text.size() > kShownChars) {
+            const qsizetype cut = kShownChars - option->text[kShownChars - 1].isHighSurrogate();
+            option->text = option->text.left(cut) + QChar(0x2026);
+        }
+    }
+
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         QStyleOptionViewItem look(option);
@@ -101,6 +111,7 @@ public:
     }
 
 private:
+    static constexpr qsizetype kShownChars = 400;
     TSortGrid* grid_;
 };
 

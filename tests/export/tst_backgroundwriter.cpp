@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <condition_variable>
 #include <mutex>
@@ -105,8 +106,58 @@ private slots:
         }
         writer.Append("j", "4", "H", false);
         writer.Drain();
-        // "2" and "3" waited together; of them only "2" got there, so "3" goes first next time.
-        QCOMPARE(written, (QStringList{"j=H|1", "j=H|23!", "b=x", "j=H|34"}));
+        // "2" and "3" waited together; of them only "2" got there, so "3" goes first next time,
+        // still to be synced.
+        QCOMPARE(written, (QStringList{"j=H|1", "j=H|23!", "b=x", "j=H|34!"}));
+    }
+
+    // The disk that was full has room again: the writer tries by itself, without a new heat.
+    void whatFailedIsTriedAgainUntilItIsWritten() {
+        std::mutex mutex;
+        bool full = true;
+        QStringList written;
+        TBackgroundWriter writer;
+        writer.SetSink([&](const QString& file, const QByteArray& bytes) {
+            std::lock_guard lock(mutex);
+            written << file + "=" + QString::fromLatin1(bytes);
+            return FileWriteResult(!full, full ? "voll" : "", full ? "Datenträger voll" : "");
+        });
+        writer.SetAppendSink([&](const QString& file, const QByteArray& bytes, const QByteArray&,
+                                 bool sync, qsizetype& done) {
+            std::lock_guard lock(mutex);
+            written << file + "+" + QString::fromLatin1(bytes) + (sync ? "!" : "");
+            done = full ? 0 : bytes.size();
+            return FileWriteResult(!full, {});
+        });
+        QSignalSpy reported(&writer, &TBackgroundWriter::Written);
+        writer.Submit("sicherung", "1");
+        writer.Append("journal", "a", "H", true);
+        writer.Drain();
+        QVERIFY(writer.RetryTimer->isActive());
+        QCOMPARE(writer.RetryTimer->interval(), TBackgroundWriter::kRetryIntervalMs);
+
+        // Still full: tried again, still kept.
+        writer.RetryFailed();
+        writer.Drain();
+        QVERIFY(writer.RetryTimer->isActive());
+        // Newer bytes take the place of those that failed.
+        writer.Submit("sicherung", "2");
+        writer.Drain();
+        {
+            std::lock_guard lock(mutex);
+            full = false;
+        }
+        writer.RetryFailed(); // as the timer does
+        writer.Drain();
+        QVERIFY(!writer.RetryTimer->isActive());
+        QCOMPARE(written, (QStringList{"sicherung=1", "journal+a!", "sicherung=1", "journal+a!",
+                                       "sicherung=2", "sicherung=2", "journal+a!"}));
+        QVERIFY(reported.last()[1].value<FileWriteResult>().ok);
+
+        // All written: nothing is tried again.
+        writer.RetryFailed();
+        writer.Drain();
+        QCOMPARE(written.size(), 7);
     }
 };
 RENNUHR_TEST(BackgroundWriterTest);

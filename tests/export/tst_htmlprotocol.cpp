@@ -154,21 +154,27 @@ private slots:
                  QStringList({"Textdatei (*.txt)", "MS Excel (*.xlsx)", "MS Word (*.docx)",
                               "Webseite (*.html)"}));
         QCOMPARE(NameFilters(OpenDialogFilters(none)),
-                 QStringList({"Textdatei (*.txt)", "MS Excel (*.xlsx *.xls)"}));
+                 QStringList({"Textdatei (*.txt)", "MS Excel (*.xlsx *.xls)",
+                              "OpenDocument-Tabelle (*.ods)"}));
+        // LibreOffice's spreadsheets go to the workbook import, with Excel or without.
+        QCOMPARE(OpenDialogFilters(none)[2].kind, ProtocolFileKind::Excel);
 
         // Without Excel the later entries move up; the kind tells the writer.
-        const FileTypeNames named{"Text", "Tabelle", "Dokument", "Seite"};
+        const FileTypeNames named{"Text", "Tabelle", "Dokument", "Seite", "Kalkulation"};
         const QList<FileFilterEntry> save = SaveDialogFilters(named, false);
         QCOMPARE(NameFilters(save),
                  QStringList({"Text (*.txt)", "Dokument (*.docx)", "Seite (*.html)"}));
         QCOMPARE(save[1].kind, ProtocolFileKind::Word);
         QCOMPARE(save[2].kind, ProtocolFileKind::Html);
-        QCOMPARE(OpenDialogFilters(named, false).size(), 1);
+        QCOMPARE(NameFilters(OpenDialogFilters(named, false)),
+                 QStringList({"Text (*.txt)", "Kalkulation (*.ods)"}));
 
         // The desktop's own names, in the operator's language.
         QCOMPARE(NameFilters(SaveDialogFilters(SystemFileTypeNames())),
                  QStringList({"Einfaches Textdokument (*.txt)", "Excel-2007-Tabelle (*.xlsx)",
                               "Word-2007-Dokument (*.docx)", "HTML-Dokument (*.html)"}));
+        QCOMPARE(NameFilters(OpenDialogFilters(SystemFileTypeNames())).last(),
+                 QString("ODS-Tabelle (*.ods)"));
         // An entry names the extension a bare file name is given.
         QStringList suffixes;
         for (const FileFilterEntry& entry : SaveDialogFilters(none))

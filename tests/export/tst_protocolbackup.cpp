@@ -1,9 +1,15 @@
 #include "TestMain.h"
 
+#include "Tmpfs.h"
+
+#include "export/BackgroundWriter.h"
+#include "export/FileNotices.h"
 #include "export/ProtocolBackup.h"
+#include "export/SaveBytes.h"
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,6 +17,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -104,8 +111,14 @@ private slots:
         QTemporaryDir dir;
         const ProtocolBackup::Location location{dir.path(), "Rennuhr", dir.filePath("daten")};
         ProtocolRows rows = Protocol(3);
-        ProtocolBackup backup(location, [&] { return rows; });
-        QSignalSpy failed(&backup, &ProtocolBackup::WriteFailed);
+        TBackgroundWriter writer;
+        ProtocolBackup backup(
+            location, [&] { return rows; }, &writer);
+        TFileNotices notices;
+        notices.AddKind("Sicherung",
+                        [&](const QString& file) { return file == backup.FilePath(); });
+        QObject::connect(&writer, &TBackgroundWriter::Written, &notices, &TFileNotices::Written);
+        QSignalSpy changed(&notices, &TFileNotices::Changed);
         QVERIFY(!backup.Load(kHeader).rows);
         QVERIFY(WriteAndFlush(backup));
         const ProtocolRows previous = rows;
@@ -119,24 +132,28 @@ private slots:
         }
         QVERIFY(!first);
         QVERIFY(!second);
-        // Reported once, not after every heat.
-        QCOMPARE(failed.count(), 1);
-        QCOMPARE(failed[0][0].toString(), "Der Schreibfehler der Datei: " + backup.FilePath());
+        // Said once, and it stays while the writes fail.
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(notices.Lines().size(), 1);
+        QVERIFY(notices.Lines()[0].startsWith("Sicherung: "));
+        QVERIFY(notices.Details().contains("Der Schreibfehler der Datei: " + backup.FilePath()));
 
         ProtocolBackup restarted(location, {});
         QCOMPARE(restarted.Load(kHeader).rows.value_or(ProtocolRows()), previous);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{"Rennuhr-Sicherungsdatei.txt"});
 
-        // Once a write has worked again, the next failure is news again.
+        // A write that works takes the notice away; the next failure is news again.
         QVERIFY(WriteAndFlush(backup));
         QCOMPARE(OnDisk(backup.FilePath()), rows);
+        QCOMPARE(notices.Lines(), QStringList());
+        QCOMPARE(changed.count(), 2);
         {
             FileSizeLimit limit(256);
             first = WriteAndFlush(backup);
         }
         QVERIFY(!first);
-        QCOMPARE(failed.count(), 2);
+        QCOMPARE(changed.count(), 3);
     }
 
     void unreadableBackupIsKeptAside() {
@@ -166,6 +183,130 @@ private slots:
         QCOMPARE(keptAside.size(), 2);
         for (const QString& name : keptAside)
             QCOMPARE(ReadAll(dir.filePath(name)), QByteArray(kUnreadable));
+    }
+
+    // The program's folder is read-only, the data folder's disk full, and an empty backup was
+    // left there: the 40 rows beside the program are what the next start shows.
+    void anEmptyBackupNeverHidesOneWithRows() {
+        Tmpfs program(1024 * 1024);
+        FullFolder data;
+        WriteAll(program.FilePath("Rennuhr-Sicherungsdatei.txt"), EncodeProtocolText(Protocol(40)));
+        if (program.Mounted())
+            QVERIFY(program.RemountReadOnly());
+        else if (::geteuid() != 0)
+            QVERIFY(QFile::setPermissions(program.Path(), QFile::ReadOwner | QFile::ExeOwner));
+        else
+            QSKIP("root without a tmpfs cannot make a folder read-only");
+        const auto writable = qScopeGuard([&] {
+            QFile::setPermissions(program.Path(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        const QString empty = data.FilePath("Rennuhr-Sicherungsdatei.txt");
+        WriteAll(empty, {});
+        QVERIFY(data.Fill());
+        const ProtocolBackup::Location location{program.Path(), "Rennuhr", data.Path()};
+
+        ProtocolRows rows;
+        TBackgroundWriter writer;
+        ProtocolBackup backup(
+            location, [&] { return rows; }, &writer);
+        const auto loaded = backup.Load(kHeader);
+        QCOMPARE(loaded.rows.value_or(ProtocolRows()), Protocol(40));
+        QCOMPARE(loaded.message, QString());
+        QCOMPARE(backup.FilePath(), empty);
+        // A heat on the full disk changes neither file.
+        rows = Protocol(41);
+        QVERIFY(!WriteAndFlush(backup));
+        QCOMPARE(ReadAll(empty), QByteArray());
+        QCOMPARE(ProtocolBackup(location, {}).Load(kHeader).rows.value_or(ProtocolRows()),
+                 Protocol(40));
+
+        // Room again: the writer's next try brings the heat to the disk, and it is what loads.
+        data.Free();
+        writer.RetryFailed();
+        QVERIFY(backup.Flush());
+        QCOMPARE(OnDisk(empty), Protocol(41));
+        const auto again = ProtocolBackup(location, {}).Load(kHeader);
+        QCOMPARE(again.rows.value_or(ProtocolRows()), Protocol(41));
+        QCOMPARE(again.message, QString());
+    }
+
+    void ofTwoBackupsWithRowsTheNewerIsLoadedAndTheOlderKept() {
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.filePath("daten")));
+        const ProtocolBackup::Location location{dir.path(), "Rennuhr", dir.filePath("daten")};
+        const QString beside = dir.filePath("Rennuhr-Sicherungsdatei.txt");
+        const QString inData = dir.filePath("daten/Rennuhr-Sicherungsdatei.txt");
+        const auto writeAged = [](const QString& path, int rows, int hoursAgo) {
+            WriteAll(path, EncodeProtocolText(Protocol(rows)));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600 * hoursAgo),
+                                     QFileDevice::FileModificationTime));
+        };
+        // Written to the data folder while the program's folder was read-only, later than the
+        // backup beside the program that the next write replaces.
+        writeAged(beside, 3, 5);
+        writeAged(inData, 5, 1);
+        auto loaded = ProtocolBackup(location, {}).Load(kHeader);
+        QCOMPARE(loaded.rows.value_or(ProtocolRows()), Protocol(5));
+        const QStringList kept =
+            QDir(dir.path()).entryList({"Rennuhr-Sicherungsdatei-*.txt"}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(OnDisk(dir.filePath(kept[0])), Protocol(3));
+        QVERIFY(!QFile::exists(beside));
+        QCOMPARE(loaded.message,
+                 "Die Sicherung wurde geladen aus: " + inData +
+                     "\nDie ältere Sicherungsdatei wurde aufbewahrt als: " + dir.filePath(kept[0]));
+
+        // The one written to is the newer: it loads, and the other one stays as it is.
+        writeAged(beside, 7, 0);
+        loaded = ProtocolBackup(location, {}).Load(kHeader);
+        QCOMPARE(loaded.rows.value_or(ProtocolRows()), Protocol(7));
+        QCOMPARE(loaded.message, QString());
+        QCOMPARE(OnDisk(inData), Protocol(5));
+    }
+
+    // What a crash between writing and renaming left, in either folder; nothing else goes, not
+    // even what looks alike.
+    void strayTemporaryFilesGoAtStart() {
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.filePath("daten")));
+        const QStringList stray = {"Rennuhr-Sicherungsdatei.txt.rennuhr-tmp-Xy12Ab",
+                                   "daten/Rennuhr-Sicherungsdatei.txt.rennuhr-tmp-00zzQQ"};
+        const QStringList others = {"Rennuhr-Sicherungsdatei.txt.Xy12Ab",
+                                    "Rennuhr-Sicherungsdatei.txt.rennuhr-tmp-Xy12A",
+                                    "Rennuhr-Sicherungsdatei.txt.rennuhr-tmp-Xy12Ab.txt",
+                                    "daten/Heat-Sicherungsdatei.txt.rennuhr-tmp-Xy12Ab",
+                                    "daten/Notizen.txt.rennuhr-tmp-Xy12Ab"};
+        for (const QString& name : stray + others)
+            WriteAll(dir.filePath(name), "halb");
+        QVERIFY(TemporaryFileName(dir.filePath("Rennuhr-Sicherungsdatei.txt"))
+                    .startsWith(dir.filePath("Rennuhr-Sicherungsdatei.txt.rennuhr-tmp-")));
+        ProtocolBackup backup({dir.path(), "Rennuhr", dir.filePath("daten")}, {});
+        QVERIFY(!backup.Load(kHeader).rows);
+        for (const QString& name : stray)
+            QVERIFY2(!QFile::exists(dir.filePath(name)), qPrintable(name));
+        for (const QString& name : others)
+            QVERIFY2(QFile::exists(dir.filePath(name)), qPrintable(name));
+    }
+
+    // A cell longer than any workbook's: the backup is kept aside as an unreadable one.
+    void aBackupWithAnOverlongCellIsSetAside() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Rennuhr-Sicherungsdatei.txt");
+        const QByteArray bytes =
+            "St.Nr.\tName\t\r\n1\t" + QByteArray(15 * 1024 * 1024, 'M') + "\t\r\n";
+        WriteAll(path, bytes);
+        ProtocolRows rows = Protocol(1);
+        ProtocolBackup backup({dir.path(), "Rennuhr", dir.filePath("daten")}, [&] { return rows; });
+        const auto loaded = backup.Load(kHeader);
+        QVERIFY(!loaded.rows);
+        QCOMPARE(loaded.message, "Die Sicherungsdatei war nicht lesbar und wurde aufbewahrt als: " +
+                                     loaded.keptAsidePath);
+        QCOMPARE(ReadAll(loaded.keptAsidePath), bytes);
+        QVERIFY(WriteAndFlush(backup));
+        QCOMPARE(OnDisk(path), rows);
     }
 
     void changesAreWrittenAtMostEveryTwoSeconds() {

@@ -118,14 +118,53 @@ private slots:
         QCOMPARE(rows[0], QStringList({"St.Nr.", "Name", "Vorname", "Roller", "Motor", "Info", "RZ",
                                        "ZZ", "Km/h", "Zeit", "Win"}));
         QCOMPARE(rows[1], Row({"5", "Kurz", " ", "Vespa"}));
-        // Doubled TABs collapse: the fields move left.
-        QCOMPARE(rows[2], Row({"6", "Name", "Vorname"}));
+        // An empty field between TABs is an empty cell; the fields after it keep their columns.
+        QCOMPARE(rows[2], Row({"6", " ", "Name", " ", " ", "Vorname"}));
         QCOMPARE(rows[3], Row({" ", "Ohne"}));
         QCOMPARE(rows[4], Row({}));
         // Fields past the last column are dropped.
         QCOMPARE(rows[5], QStringList({"8", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
         // One TAB anywhere makes TAB the separator.
         QCOMPARE(rows[6], Row({"9;a;b", "c"}));
+    }
+
+    // A spreadsheet program saves an empty cell as nothing between two TABs, and no TAB at the
+    // end of the line.
+    void spreadsheetTextKeepsEveryColumn() {
+        const ProtocolRows rows = Parse("St.Nr.\tName\tVorname\tRoller\tMotor\tKlasse\r\n"
+                                        "7\tHuber\tAnna\tVespa PX\t\tB\r\n"
+                                        "8\t\t\t\t\t\t\t\t\t12,345\r\n");
+        QCOMPARE(rows[0][5], QString("Klasse"));
+        QCOMPARE(rows[1], Row({"7", "Huber", "Anna", "Vespa PX", " ", "B"}));
+        QCOMPARE(rows[2], Row({"8", " ", " ", " ", " ", " ", " ", " ", " ", "12,345"}));
+    }
+
+    // A cell holds what a workbook cell holds; the window would freeze on more.
+    void cellsAreHeldTo32767Characters() {
+        const QString longest(kMaxCellChars, u'x');
+        ProtocolReadResult read =
+            ParseProtocolText(("1\t" + longest + "\tEva\t\r\n").toLatin1(), kHeader);
+        QVERIFY(read.ok);
+        QCOMPARE(read.rows[0][1], longest);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("lang.txt");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(kHeader.join('\t').toLatin1() + "\r\n1\t" + QByteArray(kMaxCellChars + 1, 'x') +
+                   "\r\n");
+        file.close();
+        read = ReadProtocolText(path, kHeader);
+        QVERIFY(!read.ok);
+        QVERIFY(read.rows.isEmpty());
+        QCOMPARE(read.message, "Die Datei enthält eine Zelle mit mehr als 32767 Zeichen und wird "
+                               "nicht geladen: " +
+                                   path);
+
+        // What the table holds beyond it is cut on writing, so that the file reads back.
+        const QString tooLong = QString(kMaxCellChars - 1, u'y') + QString::fromUtf8("😀");
+        const ProtocolRows written = Parse(EncodeProtocolText({kHeader, Row({"1", tooLong})}));
+        QCOMPARE(written.value(1).value(1), QString(kMaxCellChars - 1, u'y'));
     }
 
     void headerRepairAndShortFiles() {

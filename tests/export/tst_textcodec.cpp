@@ -44,6 +44,34 @@ private slots:
         QVERIFY(IsValidUtf8(QByteArray("plain")));
         QVERIFY(!IsValidUtf8(QByteArray("M\xFCller")));
     }
+
+    void codePages_data() {
+        QTest::addColumn<int>("codePage");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("1252") << 1252 << QByteArray("M\xFCller \x80") << "Müller €";
+        QTest::newRow("unknown is 1252") << 4711 << QByteArray("Gro\xDF") << "Groß";
+        QTest::newRow("1250") << 1250 << QByteArray("\xB3\xF3\x64\x9F") << "łódź";
+        QTest::newRow("437") << 437 << QByteArray("\x84\x94\x81\xE1") << "äöüß";
+        QTest::newRow("850") << 850 << QByteArray("\x8E\x99\x9A") << "ÄÖÜ";
+        QTest::newRow("Mac Roman") << 10000 << QByteArray("\x8A\x9A\x9F\xA7") << "äöüß";
+        QTest::newRow("Mac Roman, Excel's number") << 32768 << QByteArray("\x80") << "Ä";
+        QTest::newRow("1251") << 1251 << QByteArray("\xCC\xE8\xF0") << "Мир";
+        // Shift-JIS: a double-byte character, and one cut off at the end.
+        QTest::newRow("932") << 932 << QByteArray("\x93\xFA\x96") << "日\uFFFD";
+        QTest::newRow("byte the page leaves open") << 1253
+                                                   << QByteArray("a\xAA"
+                                                                 "b")
+                                                   << "a\uFFFDb";
+        QTest::newRow("empty") << 1250 << QByteArray() << "";
+    }
+
+    void codePages() {
+        QFETCH(int, codePage);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(FromCodePage(bytes, codePage), text);
+    }
 };
 RENNUHR_TEST(TextCodecTest);
 

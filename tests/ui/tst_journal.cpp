@@ -3,6 +3,7 @@
 #include "TestMain.h"
 #include "Track.h"
 
+#include "export/FileNotices.h"
 #include "export/Journal.h"
 #include "export/JournalReader.h"
 #include "export/ProtocolBackup.h"
@@ -15,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -302,7 +304,8 @@ private slots:
         Track t(false);
         FollowTestClock(t);
         QStringList notices;
-        t.w.Files->SetMessageSink([&](const QString& message) { notices << message; });
+        connect(t.w.FileNotices, &TFileNotices::Changed, this,
+                [&] { notices << t.w.LabPortNotice->toolTip(); });
         // A folder where the file should be: nobody, root included, can append to it.
         const QString file = t.w.Journal->FilePath();
         QVERIFY(QDir().mkpath(file));
@@ -313,8 +316,9 @@ private slots:
         QTest::keyClick(&t.w, Qt::Key_F9);
         t.w.Journal->Flush();
         QCOMPARE(notices.size(), 1);
-        QVERIFY(notices[0].startsWith("Das Rennjournal kann nicht geschrieben werden"));
+        QVERIFY(notices[0].startsWith("Das Rennjournal kann nicht geschrieben werden: "));
         QVERIFY(notices[0].contains(file));
+        QVERIFY(t.w.LabPortNotice->isVisibleTo(&t.w));
         // The race went on.
         QCOMPARE(t.Cell(2, ColTime), QString("9,100"));
         QVERIFY(t.w.Files->Backup->Flush());
@@ -327,7 +331,9 @@ private slots:
         for (const QStringList& line : Read(file))
             names << line[JfName];
         QCOMPARE(names, (QStringList{"START", "STOPP", "", "STOPP", "", "ZURÜCKSETZEN"}));
-        QCOMPARE(notices.size(), 1);
+        // Written again: the notice has gone.
+        QCOMPARE(notices, (QStringList{notices[0], QString()}));
+        QVERIFY(t.w.LabPortNotice->isHidden());
     }
 };
 RENNUHR_TEST(JournalTest);
