@@ -7,7 +7,7 @@
 
 #include "export/BackgroundWriter.h"
 #include "export/Journal.h"
-#include "race/HighResTimer.h"
+#include "base/HighResTimer.h"
 #include "ui/JournalViewer.h"
 
 #include <QApplication>

@@ -10,7 +10,7 @@
 #include "export/SaveBytes.h"
 #include "protocol/ProtocolModel.h"
 #include "race/BarrierInputs.h"
-#include "race/HighResTimer.h"
+#include "base/HighResTimer.h"
 #include "race/RaceSequence.h"
 #include "serial/ComPort.h"
 #include "serial/ComThread.h"

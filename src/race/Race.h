@@ -1,7 +1,7 @@
 #pragma once
 
 #include "HeatModel.h"
-#include "HighResTimer.h"
+#include "base/HighResTimer.h"
 #include "RaceSettings.h"
 
 // The program-wide race records, the heat and the time base, owned by the main window and

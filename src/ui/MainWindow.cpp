@@ -6,7 +6,7 @@
 #include "JournalViewer.h"
 #include "LaneTimer.h"
 #include "Monitor2.h"
-#include "Program.h"
+#include "base/Program.h"
 #include "ProtocolFiles.h"
 #include "SignalPlayer.h"
 #include "SortGrid.h"

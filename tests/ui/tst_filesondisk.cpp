@@ -8,7 +8,7 @@
 #include "export/FileNotices.h"
 #include "export/ProtocolBackup.h"
 #include "settings/SettingsStore.h"
-#include "ui/Program.h"
+#include "base/Program.h"
 #include "ui/ProtocolFiles.h"
 #include "ui/Termination.h"
 

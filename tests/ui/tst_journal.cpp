@@ -8,7 +8,7 @@
 #include "export/JournalReader.h"
 #include "export/ProtocolBackup.h"
 #include "ui/DlgYesNo.h"
-#include "ui/Program.h"
+#include "base/Program.h"
 #include "ui/ProtocolFiles.h"
 #include "widgets/OperatorButton.h"
 

@@ -5,7 +5,7 @@
 #include "race/RaceSequence.h"
 #include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
-#include "ui/Program.h"
+#include "base/Program.h"
 #include "ui/ProtocolFiles.h"
 #include "ui/SortGrid.h"
 #include "widgets/Digit.h"

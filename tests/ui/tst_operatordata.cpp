@@ -11,7 +11,7 @@
 #include "settings/SettingsStore.h"
 #include "ui/DlgYesNo.h"
 #include "ui/LaneTimer.h"
-#include "ui/Program.h"
+#include "base/Program.h"
 #include "ui/ProtocolFiles.h"
 #include "ui/QtGerman.h"
 #include "widgets/OperatorButton.h"

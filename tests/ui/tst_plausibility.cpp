@@ -6,7 +6,7 @@
 #include "export/ProtocolBackup.h"
 #include "export/ProtocolText.h"
 #include "protocol/ProtocolModel.h"
-#include "race/HighResTimer.h"
+#include "base/HighResTimer.h"
 #include "race/Plausibility.h"
 #include "race/RaceSequence.h"
 #include "ui/ProtocolFiles.h"

@@ -8,7 +8,7 @@
 #include "export/ProtocolText.h"
 #include "export/SaveBytes.h"
 #include "protocol/ProtocolModel.h"
-#include "race/HighResTimer.h"
+#include "base/HighResTimer.h"
 #include "race/RaceSequence.h"
 #include "settings/CfgDialog.h"
 #include "ui/LaneTimer.h"

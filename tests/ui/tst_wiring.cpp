@@ -8,7 +8,7 @@
 #include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
 #include "ui/Monitor2.h"
-#include "ui/Program.h"
+#include "base/Program.h"
 #include "ui/ProtocolFiles.h"
 #include "ui/SortGrid.h"
 #include "ui/Termination.h"

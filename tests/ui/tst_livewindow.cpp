@@ -1,15 +1,15 @@
-#include "LiveClient.h"
 #include "TestMain.h"
-#include "ui/Track.h"
+#include "Track.h"
+#include "live/LiveClient.h"
 
+#include "base/Program.h"
 #include "live/LiveAddress.h"
 #include "live/LiveServer.h"
-#include "ui/SortGrid.h"
-#include "ui/LaneTimer.h"
 #include "settings/CfgDialog.h"
 #include "settings/SettingsStore.h"
+#include "ui/LaneTimer.h"
 #include "ui/Monitor2.h"
-#include "ui/Program.h"
+#include "ui/SortGrid.h"
 #include "widgets/Digit.h"
 
 #include <QCheckBox>
