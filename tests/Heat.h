@@ -10,6 +10,7 @@
 #include "serial/SimulatedSerialDevice.h"
 
 #include <QAction>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -61,13 +62,18 @@ struct Heat {
     void At(qint64 ms) { now->store(state.StartTicks + ms * kMs); }
     void Key(QAction* action) { action->trigger(); }
     void Start() { sequence.mStart->trigger(); }
-    // A change stamped by the wait thread at the clock's time and handed to the rules.
-    void Lines(quint32 status, quint32 folded = 0) {
+    // A change the wait thread has stamped at the clock's time, not yet handed on: as while
+    // the rules' thread is busy.
+    void Seen(quint32 status, quint32 folded = 0) {
         const quint64 before = port.ComPort->RecordedEvents();
         cable->SetLines(status, folded);
         for (int i = 0; i < 10000 && port.ComPort->RecordedEvents() == before; ++i)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         QVERIFY(port.ComPort->RecordedEvents() > before);
+    }
+    // A change stamped and handed to the rules, with all that came before it.
+    void Lines(quint32 status, quint32 folded = 0) {
+        Seen(status, folded);
         QTRY_COMPARE(port.ComPort->DeliveredEvents(), port.ComPort->RecordedEvents());
     }
     void Pulse(quint32 lines) { Lines(cable->Lines(), lines); }

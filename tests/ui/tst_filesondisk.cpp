@@ -4,11 +4,11 @@
 #include "Tmpfs.h"
 #include "Track.h"
 
+#include "base/Program.h"
 #include "export/BackgroundWriter.h"
 #include "export/FileNotices.h"
 #include "export/ProtocolBackup.h"
 #include "settings/SettingsStore.h"
-#include "base/Program.h"
 #include "ui/ProtocolFiles.h"
 #include "ui/Termination.h"
 

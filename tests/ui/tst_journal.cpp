@@ -3,12 +3,12 @@
 #include "TestMain.h"
 #include "Track.h"
 
+#include "base/Program.h"
 #include "export/FileNotices.h"
 #include "export/Journal.h"
 #include "export/JournalReader.h"
 #include "export/ProtocolBackup.h"
 #include "ui/DlgYesNo.h"
-#include "base/Program.h"
 #include "ui/ProtocolFiles.h"
 #include "widgets/OperatorButton.h"
 

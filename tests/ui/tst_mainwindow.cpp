@@ -1,11 +1,11 @@
 #include "TestMain.h"
 
+#include "base/Program.h"
 #include "export/ProtocolBackup.h"
 #include "help/SPHTMLHelp.h"
 #include "race/RaceSequence.h"
 #include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
-#include "base/Program.h"
 #include "ui/ProtocolFiles.h"
 #include "ui/SortGrid.h"
 #include "widgets/Digit.h"

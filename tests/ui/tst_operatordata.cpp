@@ -3,6 +3,7 @@
 #include "TestMain.h"
 #include "Track.h"
 
+#include "base/Program.h"
 #include "export/BackgroundWriter.h"
 #include "export/ExcelExport.h"
 #include "export/HtmlProtocol.h"
@@ -11,7 +12,6 @@
 #include "settings/SettingsStore.h"
 #include "ui/DlgYesNo.h"
 #include "ui/LaneTimer.h"
-#include "base/Program.h"
 #include "ui/ProtocolFiles.h"
 #include "ui/QtGerman.h"
 #include "widgets/OperatorButton.h"

@@ -3,12 +3,12 @@
 #include "TestMain.h"
 #include "Track.h"
 
+#include "base/HighResTimer.h"
 #include "export/BackgroundWriter.h"
 #include "export/ProtocolBackup.h"
 #include "export/ProtocolText.h"
 #include "export/SaveBytes.h"
 #include "protocol/ProtocolModel.h"
-#include "base/HighResTimer.h"
 #include "race/RaceSequence.h"
 #include "settings/CfgDialog.h"
 #include "ui/LaneTimer.h"

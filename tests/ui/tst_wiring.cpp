@@ -1,5 +1,6 @@
 #include "TestMain.h"
 
+#include "base/Program.h"
 #include "export/BackgroundWriter.h"
 #include "export/ProtocolBackup.h"
 #include "export/SaveBytes.h"
@@ -8,7 +9,6 @@
 #include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
 #include "ui/Monitor2.h"
-#include "base/Program.h"
 #include "ui/ProtocolFiles.h"
 #include "ui/SortGrid.h"
 #include "ui/Termination.h"
