@@ -5,12 +5,12 @@
 // written in the handler) against the program's path (the wait thread queues stamped events,
 // the backup goes to the background writer), on the same simulated cable in one run; then
 // through a simulated FTDI adapter, and end to end through the real window.
+#include "base/HighResTimer.h"
 #include "export/BackgroundWriter.h"
 #include "export/ProtocolText.h"
 #include "export/SaveBytes.h"
 #include "protocol/ProtocolModel.h"
 #include "race/BarrierInputs.h"
-#include "base/HighResTimer.h"
 #include "race/RaceSequence.h"
 #include "serial/ComPort.h"
 #include "serial/ComThread.h"

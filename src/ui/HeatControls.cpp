@@ -1,6 +1,7 @@
 #include "HeatControls.h"
 
 #include "Artwork.h"
+#include "RaceArea.h"
 #include "race/Race.h"
 #include "race/RaceSequence.h"
 #include "widgets/Led.h"
@@ -19,9 +20,8 @@ void Show(TOperatorButton* button, bool enabled) {
 
 } // namespace
 
-THeatControls::THeatControls(Race& race, TRaceSequence& sequence, const RaceControls& controls,
-                             QObject* parent)
-    : QObject(parent), race_(race), sequence_(sequence), c_(controls) {
+THeatControls::THeatControls(Race& race, TRaceSequence& sequence, TRaceArea& area, QObject* parent)
+    : QObject(parent), race_(race), sequence_(sequence), c_(area) {
     const THeatModel& heat = race.heat;
     connect(&heat, &THeatModel::HeatChanged, this, &THeatControls::ShowHeat);
     connect(&heat, &THeatModel::LaneChanged, this, &THeatControls::ShowLane);

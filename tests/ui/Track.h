@@ -7,6 +7,7 @@
 #include "ui/HeatControls.h"
 #include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
+#include "ui/RaceArea.h"
 #include "ui/SortGrid.h"
 #include "widgets/Led.h"
 
@@ -68,5 +69,5 @@ struct Track {
         w.HeatControls->ShowBarrierLamps();
     }
     QString Cell(int row, int column) { return w.SortGrid1->Protocol()->Cell(row, column); }
-    bool Lit(int led) { return w.Led[led]->Value(); }
+    bool Lit(int led) { return w.PanelLeft->Led[led]->Value(); }
 };

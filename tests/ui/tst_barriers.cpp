@@ -4,6 +4,7 @@
 #include "race/BarrierInputs.h"
 #include "race/RaceSequence.h"
 #include "ui/LaneTimer.h"
+#include "ui/RaceArea.h"
 #include "widgets/OperatorButton.h"
 
 #include <QAction>
@@ -21,11 +22,12 @@ private slots:
         Track t;
 
         QVERIFY(t.w.ComPort->Connected());
-        QVERIFY(!t.w.ImageLSstart->isHidden() && !t.w.ImageLSstop2->isHidden());
+        QVERIFY(!t.w.PanelLeft->ImageLSstart->isHidden() &&
+                !t.w.PanelLeft->ImageLSstop2->isHidden());
         QCOMPARE(t.w.Sequence->StartLight(), 0);
         QVERIFY(t.cable->Dtr() && t.cable->Rts());
         t.w.OpenPort(0);
-        QVERIFY(t.w.ImageLSstart->isHidden());
+        QVERIFY(t.w.PanelLeft->ImageLSstart->isHidden());
         QCOMPARE(t.w.Sequence->StartLight(), 2);
     }
 
@@ -34,8 +36,9 @@ private slots:
         t.w.race.settings.ColSpeed1 = t.w.race.settings.ColSpeed2 = false;
         t.w.HeatControls->ShowBarrierLamps();
         QCOMPARE(t.w.race.settings.BarrierCount, 2);
-        QVERIFY(!t.w.Led[2]->isHidden() && t.w.Led[3]->isHidden() && t.w.Led[4]->isHidden());
-        QVERIFY(!t.w.Led[6]->isHidden() && t.w.Led[7]->isHidden());
+        QVERIFY(!t.w.PanelLeft->Led[2]->isHidden() && t.w.PanelLeft->Led[3]->isHidden() &&
+                t.w.PanelLeft->Led[4]->isHidden());
+        QVERIFY(!t.w.PanelLeft->Led[6]->isHidden() && t.w.PanelLeft->Led[7]->isHidden());
         QTest::keyClick(&t.w, Qt::Key_F10);
         t.Lines(kModemCTS);
         t.At(1000);
@@ -62,11 +65,11 @@ private slots:
         QTest::keyClick(&t.w, Qt::Key_F12);
         QCOMPARE(flags(), QList<int>({0, 1, 1}));
         QCOMPARE(s->StartLight(), 0); // the lanes leave the start light alone
-        QTest::mouseClick(t.w.ImageLSstop1, Qt::LeftButton);
+        QTest::mouseClick(t.w.PanelLeft->ImageLSstop1, Qt::LeftButton);
         QCOMPARE(flags(), QList<int>({0, 0, 1}));
-        QTest::mouseClick(t.w.ImageLSstop2, Qt::LeftButton);
+        QTest::mouseClick(t.w.PanelLeft->ImageLSstop2, Qt::LeftButton);
         QCOMPARE(flags(), QList<int>({0, 0, 0}));
-        QTest::mouseClick(t.w.ImageLSstart, Qt::LeftButton);
+        QTest::mouseClick(t.w.PanelLeft->ImageLSstart, Qt::LeftButton);
         QCOMPARE(flags(), QList<int>({1, 0, 0}));
         QCOMPARE(s->StartLight(), 3);
         QTest::keyClick(&t.w, Qt::Key_F10);
@@ -82,24 +85,24 @@ private slots:
     void imitationRunsAHeatWithoutHardware() {
         Track t(false);
         QTest::keyClick(&t.w, Qt::Key_T, Qt::ControlModifier);
-        QVERIFY(!t.w.PanelImit->isHidden());
-        QCOMPARE(t.w.bImit2->text(), QString("1+4 (1.)"));
-        t.w.bImit1->click(); // start group blocked: nothing
+        QVERIFY(!t.w.PanelLeft->PanelImit->isHidden());
+        QCOMPARE(t.w.PanelLeft->bImit2->text(), QString("1+4 (1.)"));
+        t.w.PanelLeft->bImit1->click(); // start group blocked: nothing
         QVERIFY(!t.w.race.heat.Lane(1).running);
         QTest::keyClick(&t.w, Qt::Key_F10);
         t.now->store(2000 * kMs);
-        t.w.bImit1->click();
+        t.w.PanelLeft->bImit1->click();
         QVERIFY(t.w.race.heat.Lane(1).running);
         QCOMPARE(t.w.race.heat.state.StartTicks, 2000 * kMs);
         for (qint64 ms : {300, 4000, 7750, 8000}) {
             t.At(ms);
-            t.w.bImit2->click();
+            t.w.PanelLeft->bImit2->click();
         }
         QCOMPARE(t.Cell(1, ColReaction), QString("0,300"));
         QCOMPARE(t.Cell(1, ColTime), QString("8,000"));
         QCOMPARE(t.Cell(1, ColSpeed), QString("144,0"));
         t.At(8100);
-        t.w.bImit3->click();
+        t.w.PanelLeft->bImit3->click();
         QCOMPARE(t.w.race.heat.state.LaneEventCount[2], 1);
         QVERIFY(t.Lit(5) && !t.Lit(6));
         QTest::keyClick(&t.w, Qt::Key_F9);

@@ -4,12 +4,15 @@
 
 #include "base/Program.h"
 #include "live/LiveAddress.h"
+#include "live/LiveResults.h"
 #include "live/LiveServer.h"
 #include "settings/CfgDialog.h"
 #include "settings/SettingsStore.h"
 #include "ui/LaneTimer.h"
 #include "ui/Monitor2.h"
+#include "ui/RaceArea.h"
 #include "ui/SortGrid.h"
+#include "ui/TopBar.h"
 #include "widgets/Digit.h"
 
 #include <QCheckBox>
@@ -27,9 +30,9 @@ namespace {
 quint16 GoLive(TFormMain& w, int port = 0) {
     w.race.settings.LiveResults = true;
     w.race.settings.LivePort = port;
-    w.ApplyLiveResults();
-    if (!QTest::qWaitFor([&] { return w.LiveServer->IsListening(); }, 5000)) return 0;
-    return w.LiveServer->Port();
+    w.Live->Apply();
+    if (!QTest::qWaitFor([&] { return w.Live->Server()->IsListening(); }, 5000)) return 0;
+    return w.Live->Server()->Port();
 }
 
 } // namespace
@@ -42,7 +45,7 @@ private slots:
     void offUnlessSwitchedOn() {
         Track t(false);
         QVERIFY(!t.w.race.settings.LiveResults);
-        QVERIFY(!t.w.LiveServer && !t.w.LiveFeed);
+        QVERIFY(!t.w.Live->Server() && !t.w.Live->Feed());
         QVERIFY(t.w.FMonitor2->LabLiveAddress->isHidden());
         t.w.CfgDialog->Fill();
         QVERIFY(!t.w.CfgDialog->cbLive->isChecked());
@@ -62,15 +65,15 @@ private slots:
             store.setValue("LivePort", port);
         }
         Track t(false);
-        QVERIFY(t.w.LiveServer);
-        QTRY_VERIFY(t.w.LiveServer->IsListening());
-        QCOMPARE(t.w.LiveServer->Port(), port);
+        QVERIFY(t.w.Live->Server());
+        QTRY_VERIFY(t.w.Live->Server()->IsListening());
+        QCOMPARE(t.w.Live->Server()->Port(), port);
         QCOMPARE(Fetch(port, "/").status, 200);
     }
 
     void aHeatFromStartToTheWinner() {
         Track t(false);
-        t.w.eTitle->setText("Sommer <Cup>");
+        t.w.PanelLeft->eTitle->setText("Sommer <Cup>");
         TProtocolModel& protocol = *t.w.SortGrid1->Protocol();
         protocol.SetRows({TProtocolModel::DefaultHeaderTexts(),
                           {"1", "<i>Max</i>", "Mia", "", "", "", "", "", "", "", ""},
@@ -84,7 +87,7 @@ private slots:
         QVERIFY(t.w.FMonitor2->LabLiveAddress->text().contains(LiveAddress(port)));
 
         QTest::keyClick(&t.w, Qt::Key_F10);
-        t.w.bImit1->click();
+        t.w.PanelLeft->bImit1->click();
         QVERIFY(t.w.race.heat.Lane(1).running);
         // While it runs the page follows the clock by itself. The start and the protocol's
         // change publish once each; the other steps need the running updates.
@@ -96,7 +99,7 @@ private slots:
 
         for (qint64 ms : {300, 4000, 7750, 8000}) {
             t.At(ms);
-            t.w.bImit2->click();
+            t.w.PanelLeft->bImit2->click();
         }
         QTRY_VERIFY(page.Last()["lanes"][0]["stopped"].toBool());
         const QJsonObject lane1 = page.Last()["lanes"][0].toObject();
@@ -176,8 +179,8 @@ private slots:
         QTimer::singleShot(0, &dialog, [&] { dialog.OKBtn->click(); });
         dialog.exec();
         QCOMPARE(t.w.race.settings.LivePort, int(holder.serverPort()));
-        QTRY_VERIFY(t.w.LabPortNotice->isVisible());
-        QVERIFY(t.w.LabPortNotice->text().contains("belegt"));
+        QTRY_VERIFY(t.w.Panel1->LabPortNotice->isVisible());
+        QVERIFY(t.w.Panel1->LabPortNotice->text().contains("belegt"));
         QVERIFY(t.w.FMonitor2->LabLiveAddress->isHidden());
         dialog.Fill();
         QVERIFY(dialog.LabLiveAddress->text().contains("belegt"));
@@ -192,8 +195,8 @@ private slots:
         QTimer::singleShot(0, &dialog, [&] { dialog.OKBtn->click(); });
         dialog.exec();
         QVERIFY(!t.w.race.settings.LiveResults);
-        QVERIFY(!t.w.LiveFeed);
-        QVERIFY(t.w.LabPortNotice->isHidden());
+        QVERIFY(!t.w.Live->Feed());
+        QVERIFY(t.w.Panel1->LabPortNotice->isHidden());
     }
 
     // The code never covers a clock, its ring or a result line, on a TV or a 4:3 monitor.
@@ -230,7 +233,7 @@ private slots:
         QTRY_VERIFY(page.received.contains("event: state"));
         QVERIFY(!t.w.FMonitor2->LabLiveAddress->isHidden());
         t.w.race.settings.LiveResults = false;
-        t.w.ApplyLiveResults();
+        t.w.Live->Apply();
         QTRY_COMPARE(page.socket.state(), QAbstractSocket::UnconnectedState);
         QVERIFY(t.w.FMonitor2->LabLiveAddress->isHidden());
         QCOMPARE(Fetch(port, "/").status, 0);

@@ -7,6 +7,7 @@
 #include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
 #include "ui/ProtocolFiles.h"
+#include "ui/RaceArea.h"
 #include "ui/SortGrid.h"
 #include "widgets/Digit.h"
 
@@ -37,19 +38,19 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         // In the race area below the 38 pixel top bar.
-        QCOMPARE(window.FrameT1->geometry(), QRect(19, 20, 374, 143));
-        QCOMPARE(window.FrameT2->geometry(), QRect(19, 159, 374, 143));
-        QCOMPARE(window.FrameT1->mapTo(&window, QPoint()), QPoint(19, 58));
-        QCOMPARE(window.FrameT1->Tag(), 1);
-        QCOMPARE(window.FrameT2->Tag(), 2);
-        QCOMPARE(window.FrameT2->editStartN1->value(), 2);
-        QCOMPARE(window.FrameT2->editStartN2->value(), 4);
+        QCOMPARE(window.PanelLeft->FrameT1->geometry(), QRect(19, 20, 374, 143));
+        QCOMPARE(window.PanelLeft->FrameT2->geometry(), QRect(19, 159, 374, 143));
+        QCOMPARE(window.PanelLeft->FrameT1->mapTo(&window, QPoint()), QPoint(19, 58));
+        QCOMPARE(window.PanelLeft->FrameT1->Tag(), 1);
+        QCOMPARE(window.PanelLeft->FrameT2->Tag(), 2);
+        QCOMPARE(window.PanelLeft->FrameT2->editStartN1->value(), 2);
+        QCOMPARE(window.PanelLeft->FrameT2->editStartN2->value(), 4);
 
         // Black panel, dark leading zeros, yellow units.
         const QImage shot = window.grab().toImage();
-        const QPoint frame = window.FrameT1->mapTo(&window, QPoint());
-        const QPoint digit4 = frame + window.FrameT1->Digit4->pos();
-        const QPoint digit6 = frame + window.FrameT1->Digit6->pos();
+        const QPoint frame = window.PanelLeft->FrameT1->mapTo(&window, QPoint());
+        const QPoint digit4 = frame + window.PanelLeft->FrameT1->Digit4->pos();
+        const QPoint digit6 = frame + window.PanelLeft->FrameT1->Digit6->pos();
         QCOMPARE(QColor(shot.pixel(digit4 + QPoint(23, 5))), DigitPalette[0]);
         QCOMPARE(QColor(shot.pixel(digit6 + QPoint(23, 5))), DigitPalette[1]);
         QCOMPARE(QColor(shot.pixel(digit6 + QPoint(24, 24))), QColor(Qt::black));
@@ -102,14 +103,14 @@ private slots:
 
     void commaIsASerifBoldFace() {
         TFormMain window;
-        const QLabel* comma = window.FrameT1->LabSec;
+        const QLabel* comma = window.PanelLeft->FrameT1->LabSec;
         const QFontInfo info(comma->font());
         QVERIFY2(info.family().contains("Serif") || info.family().contains("Times"),
                  qPrintable(info.family()));
         QVERIFY(info.bold());
         QCOMPARE(info.pixelSize(), 64);
         QCOMPARE(comma->geometry(), QRect(164, 70, 25, 81));
-        const QFontInfo digits(window.FrameT1->Label1->font());
+        const QFontInfo digits(window.PanelLeft->FrameT1->Label1->font());
         QVERIFY2(digits.family().contains("Sans") || digits.family().contains("Arial"),
                  qPrintable(digits.family()));
     }

@@ -10,6 +10,7 @@
 #include "race/Plausibility.h"
 #include "race/RaceSequence.h"
 #include "ui/ProtocolFiles.h"
+#include "ui/RaceArea.h"
 
 #include <QFile>
 #include <QLabel>
@@ -44,8 +45,8 @@ private slots:
         Track t;
         t.w.race.settings.MinTime = 20000;
         RunHeat(t, kLane1, kLane2);
-        QVERIFY(!t.w.LabWarnings->isHidden());
-        QVERIFY(t.w.LabWarnings->text().startsWith("Bahn 1: "));
+        QVERIFY(!t.w.PanelLeft->LabWarnings->isHidden());
+        QVERIFY(t.w.PanelLeft->LabWarnings->text().startsWith("Bahn 1: "));
         const TProtocolModel* protocol = t.w.SortGrid1->Protocol();
         const QString reason = protocol->Mark(1);
         QVERIFY(reason.contains("Mindestzeit"));
@@ -54,7 +55,7 @@ private slots:
         QVERIFY(protocol->data(time, Qt::BackgroundRole).isValid());
         QVERIFY(protocol->data(time, Qt::ToolTipRole).toString().contains("Mindestzeit"));
         QTest::keyClick(&t.w, Qt::Key_F7);
-        QVERIFY(t.w.LabWarnings->isHidden());
+        QVERIFY(t.w.PanelLeft->LabWarnings->isHidden());
         QCOMPARE(t.w.SortGrid1->Protocol()->Mark(1), reason);
         // Neither the backup nor a saved protocol carries it.
         QVERIFY(t.w.Files->Backup->WriteNow());
@@ -63,7 +64,7 @@ private slots:
         QVERIFY(backup.open(QIODevice::ReadOnly));
         QVERIFY(!backup.readAll().contains("Mindestzeit"));
         // The row's next heat starts it afresh.
-        t.w.FrameT1->editStartN1->setValue(1);
+        t.w.PanelLeft->FrameT1->editStartN1->setValue(1);
         QTest::keyClick(&t.w, Qt::Key_F5);
         QVERIFY(t.w.SortGrid1->Protocol()->Mark(1).isEmpty());
     }

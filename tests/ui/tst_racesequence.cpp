@@ -4,6 +4,7 @@
 #include "ui/DlgYesNo.h"
 #include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
+#include "ui/RaceArea.h"
 #include "ui/SortGrid.h"
 #include "widgets/Digit.h"
 #include "widgets/OperatorButton.h"
@@ -74,12 +75,13 @@ private slots:
     void init() { FreshStart(); }
     void readyAtStartUp() {
         Console c;
-        QVERIFY(c.w.bSTART->isEnabled());
-        QVERIFY(!c.w.bSTOP1->isEnabled() && !c.w.bSTOP2->isEnabled() && !c.w.bRESET->isEnabled());
+        QVERIFY(c.w.PanelLeft->bSTART->isEnabled());
+        QVERIFY(!c.w.PanelLeft->bSTOP1->isEnabled() && !c.w.PanelLeft->bSTOP2->isEnabled() &&
+                !c.w.PanelLeft->bRESET->isEnabled());
         QVERIFY(c.w.Sequence->mStart->isEnabled());
         QVERIFY(!c.w.Sequence->mReset->isEnabled());
-        QVERIFY(c.w.bFehlStart1->isHidden() && c.w.bFehlStart2->isHidden());
-        QVERIFY(c.w.ImageLSstart->isHidden()); // no barrier port: manual mode
+        QVERIFY(c.w.PanelLeft->bFehlStart1->isHidden() && c.w.PanelLeft->bFehlStart2->isHidden());
+        QVERIFY(c.w.PanelLeft->ImageLSstart->isHidden()); // no barrier port: manual mode
         QCOMPARE(c.w.Sequence->StartLight(), 2);
         QCOMPARE(c.w.HideMenu->actions().size(), 20);
         QCOMPARE(c.w.HideMenu->actions().first()->shortcut(), QKeySequence(Qt::Key_F5));
@@ -90,32 +92,34 @@ private slots:
         Console c;
         c.Start();
         QVERIFY(c.w.race.heat.Lane(1).running && c.w.race.heat.Lane(2).running);
-        QVERIFY(!c.w.bSTART->isEnabled() && !c.w.Sequence->mStart->isEnabled());
-        QVERIFY(c.w.bSTOP1->isEnabled() && c.w.bSTOP2->isEnabled());
-        QCOMPARE(c.w.bSTOP1->CurrentFace(), QColor(0xFF, 0x00, 0x00));
-        QVERIFY(!c.w.bFehlStart1->isHidden() && !c.w.bFehlStart2->isHidden());
-        QVERIFY(!c.w.bRESET->isEnabled());
-        QCOMPARE(c.w.bRESET->CurrentFace(), c.w.bRESET->palette().color(QPalette::Button));
+        QVERIFY(!c.w.PanelLeft->bSTART->isEnabled() && !c.w.Sequence->mStart->isEnabled());
+        QVERIFY(c.w.PanelLeft->bSTOP1->isEnabled() && c.w.PanelLeft->bSTOP2->isEnabled());
+        QCOMPARE(c.w.PanelLeft->bSTOP1->CurrentFace(), QColor(0xFF, 0x00, 0x00));
+        QVERIFY(!c.w.PanelLeft->bFehlStart1->isHidden() && !c.w.PanelLeft->bFehlStart2->isHidden());
+        QVERIFY(!c.w.PanelLeft->bRESET->isEnabled());
+        QCOMPARE(c.w.PanelLeft->bRESET->CurrentFace(),
+                 c.w.PanelLeft->bRESET->palette().color(QPalette::Button));
         QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::Lane1Group), 1);
         QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::StartGroup), 0);
         QVERIFY(c.w.Sequence->TimerGesperrtStart->isActive());
         QCOMPARE(c.Cell(1, ColStartNr), QString("1"));
         QCOMPARE(c.Cell(2, ColStartNr), QString("2"));
         c.At(1234);
-        QTRY_COMPARE(c.Shown(c.w.FrameT1), QString("001,234"));
+        QTRY_COMPARE(c.Shown(c.w.PanelLeft->FrameT1), QString("001,234"));
     }
 
     void twoStopsFinishTheHeatAndTheResetFollows() {
         Console c;
-        c.w.cbAutomatisch->setChecked(true);
+        c.w.PanelLeft->cbAutomatisch->setChecked(true);
         QSignalSpy finished(c.w.Sequence, &TRaceSequence::HeatFinished);
         c.Start();
         c.At(12345);
-        c.Press(c.w.bSTOP1); // acts on the press, not on the release
+        c.Press(c.w.PanelLeft->bSTOP1); // acts on the press, not on the release
         QVERIFY(!c.w.race.heat.Lane(1).running);
-        c.Release(c.w.bSTOP1);
-        QVERIFY(c.w.bFehlStart1->isHidden()); // stopped by its button: no false start offered
-        QVERIFY(c.w.bRESET->isEnabled());
+        c.Release(c.w.PanelLeft->bSTOP1);
+        QVERIFY(c.w.PanelLeft->bFehlStart1
+                    ->isHidden()); // stopped by its button: no false start offered
+        QVERIFY(c.w.PanelLeft->bRESET->isEnabled());
         QVERIFY(!c.w.Sequence->TimerReset->isActive());
         c.At(13000);
         c.Key(Qt::Key_F9);
@@ -130,18 +134,18 @@ private slots:
 
     void automaticResetAdvancesTheStartNumbers() {
         Console c;
-        c.w.cbAutomatisch->setChecked(true);
+        c.w.PanelLeft->cbAutomatisch->setChecked(true);
         c.Start();
         c.At(5000);
         c.Key(Qt::Key_F8);
         c.Key(Qt::Key_F9);
         c.w.Sequence->TimerResetTimer();
-        QCOMPARE(c.w.FrameT1->editStartN1->value(), 3);
-        QCOMPARE(c.w.FrameT1->editStartN2->value(), 5);
-        QCOMPARE(c.w.FrameT2->editStartN1->value(), 4);
-        QCOMPARE(c.w.FrameT2->editStartN2->value(), 6);
-        QCOMPARE(c.Shown(c.w.FrameT1), QString("000,000"));
-        QVERIFY(c.w.bSTART->isEnabled() && !c.w.bRESET->isEnabled());
+        QCOMPARE(c.w.PanelLeft->FrameT1->editStartN1->value(), 3);
+        QCOMPARE(c.w.PanelLeft->FrameT1->editStartN2->value(), 5);
+        QCOMPARE(c.w.PanelLeft->FrameT2->editStartN1->value(), 4);
+        QCOMPARE(c.w.PanelLeft->FrameT2->editStartN2->value(), 6);
+        QCOMPARE(c.Shown(c.w.PanelLeft->FrameT1), QString("000,000"));
+        QVERIFY(c.w.PanelLeft->bSTART->isEnabled() && !c.w.PanelLeft->bRESET->isEnabled());
         QVERIFY(!c.w.Sequence->TimerReset->isActive());
     }
 
@@ -151,7 +155,7 @@ private slots:
         c.At(800);
         c.Key(Qt::Key_F6, Qt::ControlModifier); // Strg+F6: lane 2
         QVERIFY(!c.w.race.heat.Lane(2).running);
-        QVERIFY(c.w.bFehlStart2->isHidden());
+        QVERIFY(c.w.PanelLeft->bFehlStart2->isHidden());
         QCOMPARE(c.Cell(2, ColTime), QString("-"));
         c.At(9000);
         c.Key(Qt::Key_F8);
@@ -194,16 +198,17 @@ private slots:
         c.Start();
         c.Key(Qt::Key_F8);
         c.Key(Qt::Key_F9);
-        QVERIFY(c.w.sbCLS->isEnabled());
+        QVERIFY(c.w.PanelLeft->sbCLS->isEnabled());
         c.Answer(false);
-        c.w.sbCLS->click();
+        c.w.PanelLeft->sbCLS->click();
         QCOMPARE(c.w.FDlgYesNo->Label1->text(), QString("Zeitenprotokoll  löschen?"));
         QCOMPARE(c.w.SortGrid1->Protocol()->DataRowCount(), 2);
         c.Answer(true);
-        c.w.sbCLS->click();
+        c.w.PanelLeft->sbCLS->click();
         QCOMPARE(c.w.SortGrid1->Protocol()->DataRowCount(), 1);
-        QVERIFY(!c.w.sbCLS->isEnabled() && !c.w.sbSave->isEnabled() && !c.w.mAvaria->isEnabled());
-        QVERIFY(c.w.sbLoad->isEnabled() && c.w.sbNextKrug->isEnabled());
+        QVERIFY(!c.w.PanelLeft->sbCLS->isEnabled() && !c.w.PanelLeft->sbSave->isEnabled() &&
+                !c.w.mAvaria->isEnabled());
+        QVERIFY(c.w.PanelLeft->sbLoad->isEnabled() && c.w.PanelLeft->sbNextKrug->isEnabled());
     }
 
     void protocolWithoutNumberInRowOneCountsAsEmpty() {
@@ -212,9 +217,11 @@ private slots:
         protocol->SetRows({TProtocolModel::DefaultHeaderTexts(),
                            QStringList(kProtocolColumns, QString()),
                            {"7", "Huber", "", "", "", "", "", "", "", "", ""}});
-        QVERIFY(!c.w.sbSave->isEnabled() && !c.w.sbPrint->isEnabled() && !c.w.sbInet->isEnabled());
+        QVERIFY(!c.w.PanelLeft->sbSave->isEnabled() && !c.w.PanelLeft->sbPrint->isEnabled() &&
+                !c.w.PanelLeft->sbInet->isEnabled());
         protocol->SetCell(1, ColStartNr, "3");
-        QVERIFY(c.w.sbSave->isEnabled() && c.w.sbExcel->isEnabled() && c.w.mAvaria->isEnabled());
+        QVERIFY(c.w.PanelLeft->sbSave->isEnabled() && c.w.PanelLeft->sbExcel->isEnabled() &&
+                c.w.mAvaria->isEnabled());
     }
 
     void layoutFollowsTheWidthAndTheWiring() {
@@ -226,9 +233,9 @@ private slots:
         int sum = client - 11 - (40 + 60 + 60 + 58 + 51 + 57 + 43 + 57 + 30);
         QCOMPARE(width(ColName), sum / 3 * 2);
         QCOMPARE(width(ColFirstName), sum - sum / 3 * 2);
-        QCOMPARE(c.w.eTitle->width(), 800 - 400 - 2);
+        QCOMPARE(c.w.PanelLeft->eTitle->width(), 800 - 400 - 2);
         c.w.resize(1100, 600);
-        QTRY_COMPARE(c.w.eTitle->width(), 1100 - 400 - 2);
+        QTRY_COMPARE(c.w.PanelLeft->eTitle->width(), 1100 - 400 - 2);
         const int wide = c.w.SortGrid1->viewport()->width();
         sum = wide - 11 - (40 + 60 + 60 + 58 + 51 + 57 + 43 + 57 + 30);
         QCOMPARE(width(ColName) + width(ColFirstName), sum);
@@ -237,16 +244,16 @@ private slots:
         QCOMPARE(width(ColIntermediate), -1);
         QCOMPARE(width(ColName) + width(ColFirstName), sum + 58);
         // The right-hand protocol buttons keep to the right edge.
-        QCOMPARE(c.w.Panel4->width() - c.w.sbCLS->x(), 391 - 354);
+        QCOMPARE(c.w.PanelLeft->Panel4->width() - c.w.PanelLeft->sbCLS->x(), 391 - 354);
     }
 
     void imitationPanelToggles() {
         Console c;
-        QVERIFY(c.w.PanelImit->isHidden());
+        QVERIFY(c.w.PanelLeft->PanelImit->isHidden());
         c.Key(Qt::Key_T, Qt::ControlModifier);
-        QVERIFY(!c.w.PanelImit->isHidden());
+        QVERIFY(!c.w.PanelLeft->PanelImit->isHidden());
         c.Key(Qt::Key_T, Qt::ControlModifier);
-        QVERIFY(c.w.PanelImit->isHidden());
+        QVERIFY(c.w.PanelLeft->PanelImit->isHidden());
     }
 
     void protocolShortcuts() {
