@@ -70,13 +70,27 @@ void TDigit::SetValueBinary(quint8 mask) {
     const quint8 changed = mask ^ valueBinary_;
     if (!changed) return;
     valueBinary_ = mask;
-    // Only the segments that change are copied again: on a full-screen clock the copy of the
-    // whole face is most of what a tick costs.
-    const auto segments = Segments(width(), height(), thickness_, separation_);
-    QRegion dirty;
+    // Only the box around the segments that change is copied again, as one rectangle: a
+    // region of several costs more to merge, clip and send to the display than the few more
+    // pixels of one box.
+    const auto& rects = SegmentRects();
+    QRect dirty;
     for (int bit = 0; bit < 8; ++bit)
-        if (changed & (1 << bit)) dirty += segments[bit].boundingRect().adjusted(-1, -1, 1, 1);
+        if (changed & (1 << bit)) dirty |= rects[bit];
     update(dirty);
+}
+
+const std::array<QRect, 8>& TDigit::SegmentRects() {
+    // A clock asks for these on every tick; the polygons change only with size and stroke.
+    if (size() != rectsSize_ || thickness_ != rectsThickness_ || separation_ != rectsSeparation_) {
+        const auto segments = Segments(width(), height(), thickness_, separation_);
+        for (int bit = 0; bit < 8; ++bit)
+            segmentRects_[bit] = segments[bit].boundingRect().adjusted(-1, -1, 1, 1);
+        rectsSize_ = size();
+        rectsThickness_ = thickness_;
+        rectsSeparation_ = separation_;
+    }
+    return segmentRects_;
 }
 
 void TDigit::SetColorOn(const QColor& color) {
@@ -163,10 +177,12 @@ void TDigit::paintEvent(QPaintEvent* event) {
             return;
         }
     }
-    // Piece by piece, each under a clip of its own rectangle: under a clip of several pieces
-    // the painter leaves its plain copy for a slower, threaded one.
+    // One rectangle is the painter's clip already. Several are copied piece by piece, each
+    // under a clip of its own: under a clip of several pieces the painter leaves its plain
+    // copy for a slower, threaded one.
+    const bool pieces = event->region().rectCount() > 1;
     for (const QRect& area : event->region()) {
-        painter.setClipRect(area);
+        if (pieces) painter.setClipRect(area);
         painter.drawPixmap(QPointF(area.topLeft()), *face,
                            QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
     }

@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QImage>
 #include <QPaintEvent>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -174,18 +175,58 @@ private slots:
         QCOMPARE(paintsAfter([&] { d.SetThickness(5); }), 1); // always repaints
         QCOMPARE(paintsAfter([&] { d.SetSeparation(1); }), 1);
 
-        // A new value repaints the segments that change, and only those.
+        // A new value repaints one rectangle: the box around the segments that change.
         const auto segments = TDigit::Segments(48, 89, 5, 1);
-        for (const auto [from, to] : {std::pair(8, 9), std::pair(1, 7), std::pair(0, 8),
-                                      std::pair(3, 4), std::pair(7, 0)}) {
+        for (const auto& [from, to] : {std::pair(8, 9), std::pair(1, 7), std::pair(0, 8),
+                                       std::pair(3, 4), std::pair(7, 0), std::pair(2, 3)}) {
             d.SetValue(from);
             QCoreApplication::processEvents();
             counter.painted = QRegion();
             QCOMPARE(paintsAfter([&] { d.SetValue(to); }), 1);
             const int changed = TDigit::MaskOf(from) ^ TDigit::MaskOf(to);
-            for (int bit = 0; bit < 7; ++bit)
-                QCOMPARE(counter.painted.contains(segments[bit].boundingRect().center()),
-                         bool(changed & (1 << bit)));
+            QRect box;
+            for (int bit = 0; bit < 8; ++bit)
+                if (changed & (1 << bit))
+                    box |= segments[bit].boundingRect().adjusted(-1, -1, 1, 1);
+            QCOMPARE(counter.painted, QRegion(box & d.rect()));
+        }
+        // 2 to 3 changes the lower left and lower right bars: the upper half is left alone.
+        QVERIFY(!counter.painted.intersects(segments[0].boundingRect()));
+        QVERIFY(!counter.painted.intersects(segments[3].boundingRect()));
+    }
+
+    // A tick repaints a box of the digit alone: what is then on the screen must be exactly
+    // the new value's face, also after the digit was resized.
+    void partRepaintsLeaveTheWholeFace() {
+        QWidget window;
+        window.resize(70, 110);
+        TDigit d(&window);
+        d.move(6, 5);
+        MakeLaneDigit(d);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (const QSize size : {QSize(48, 89), QSize(56, 97)}) {
+            d.resize(size);
+            for (int from = 0; from < 10; ++from) {
+                for (int to = 0; to < 10; ++to) {
+                    d.SetValue(from);
+                    QCoreApplication::processEvents();
+                    d.SetValue(to);
+                    QCoreApplication::processEvents();
+                    TDigit fresh;
+                    MakeLaneDigit(fresh);
+                    fresh.resize(size);
+                    fresh.SetValue(to);
+                    // The screen's copy, not a fresh paint of the widget.
+                    const QImage shown =
+                        window.screen()
+                            ->grabWindow(window.winId(), d.x(), d.y(), d.width(), d.height())
+                            .toImage()
+                            .convertToFormat(QImage::Format_RGB32);
+                    QVERIFY2(shown == Render(fresh),
+                             qPrintable(QStringLiteral("%1 to %2").arg(from).arg(to)));
+                }
+            }
         }
     }
 
