@@ -9,6 +9,10 @@
 #include <tuple>
 
 namespace {
+// Pixels up to which a change is repainted as one box; a lane clock's digit always is, a
+// full-screen one mostly not.
+constexpr qint64 kLargestBox = 16384;
+
 constexpr quint8 kDigitMasks[10] = {0x7D, 0x50, 0x37, 0x57, 0x5A, 0x4F, 0x6F, 0x51, 0x7F, 0x5F};
 
 // Everything a drawn face depends on.
@@ -70,14 +74,22 @@ void TDigit::SetValueBinary(quint8 mask) {
     const quint8 changed = mask ^ valueBinary_;
     if (!changed) return;
     valueBinary_ = mask;
-    // Only the box around the segments that change is copied again, as one rectangle: a
-    // region of several costs more to merge, clip and send to the display than the few more
-    // pixels of one box.
+    // Only what changes is copied again from the drawn face. On a small digit that is one box
+    // around the changed segments: pieces would cost more to merge, clip and send to the
+    // display than the few more pixels. On a large one (the TV's) the pixels cost more, and
+    // the changed segments go as pieces.
     const auto& rects = SegmentRects();
-    QRect dirty;
+    QRect box;
     for (int bit = 0; bit < 8; ++bit)
-        if (changed & (1 << bit)) dirty |= rects[bit];
-    update(dirty);
+        if (changed & (1 << bit)) box |= rects[bit];
+    if (qint64(box.width()) * box.height() <= kLargestBox) {
+        update(box);
+        return;
+    }
+    QRegion pieces;
+    for (int bit = 0; bit < 8; ++bit)
+        if (changed & (1 << bit)) pieces += rects[bit];
+    update(pieces);
 }
 
 const std::array<QRect, 8>& TDigit::SegmentRects() {
