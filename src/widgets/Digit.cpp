@@ -74,6 +74,8 @@ void TDigit::SetValueBinary(quint8 mask) {
     const quint8 changed = mask ^ valueBinary_;
     if (!changed) return;
     valueBinary_ = mask;
+    // A hidden digit (the TV's while it is off) is painted whole when it is shown.
+    if (!isVisible()) return;
     // Only what changes is copied again from the drawn face. On a small digit that is one box
     // around the changed segments: pieces would cost more to merge, clip and send to the
     // display than the few more pixels. On a large one (the TV's) the pixels cost more, and

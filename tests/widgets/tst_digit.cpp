@@ -264,6 +264,31 @@ private slots:
         }
     }
 
+    // The TV's digits change while it is off; shown again, it must show the new values.
+    void digitChangedWhileHiddenIsShownWhole() {
+        QWidget window;
+        window.resize(60, 100);
+        TDigit d(&window);
+        MakeLaneDigit(d);
+        d.SetValue(8);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.hide();
+        d.SetValue(1);
+        d.SetValue(2);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCoreApplication::processEvents();
+        TDigit fresh;
+        MakeLaneDigit(fresh);
+        fresh.SetValue(2);
+        const QImage shown = window.screen()
+                                 ->grabWindow(window.winId(), 0, 0, d.width(), d.height())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown, Render(fresh));
+    }
+
     void equalValueKeepsADirectMask() {
         TDigit d;
         d.SetValue(3);
