@@ -93,6 +93,9 @@ TFrame1::TFrame1(Race& race, int tag, QWidget* parent) : QWidget(parent), race_(
     LabSec->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     LabSec->setAttribute(Qt::WA_TranslucentBackground);
     SetTextColor(LabSec, DigitPalette[1]);
+    // Its box reaches a pixel into Digit7: above the digits, every change of that digit would
+    // lay out and draw the comma again. Below them, the opaque digit covers that pixel.
+    LabSec->stackUnder(Digit4);
 
     Image1 = new QLabel(this);
     Image1->setGeometry(354, 0, 20, 143);

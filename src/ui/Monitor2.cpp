@@ -175,6 +175,10 @@ TFormMonitor2::TFormMonitor2(const Race& race, TFrame1* laneFrame1, TFrame1* lan
     MakeRow(PanelTimer, row2);
     LabSec = Comma(PanelTimer);
     LabSec2 = Comma(PanelTimer);
+    // Below the opaque digits, as on the lane frame: the comma's box reaches into the tenths
+    // digit, and drawn above it the comma would be laid out again with every tick.
+    LabSec->stackUnder(Digit4);
+    LabSec2->stackUnder(Digit4a);
     // The ring crosses the comma's tail; it must stay whole. It never touches a digit.
     for (const LaneExtras& extras : Extras)
         extras.winFrame->raise();

@@ -9,6 +9,10 @@
 #include <tuple>
 
 namespace {
+// Pixels up to which a change is repainted as one box; a lane clock's digit always is, a
+// full-screen one mostly not.
+constexpr qint64 kLargestBox = 16384;
+
 constexpr quint8 kDigitMasks[10] = {0x7D, 0x50, 0x37, 0x57, 0x5A, 0x4F, 0x6F, 0x51, 0x7F, 0x5F};
 
 // Everything a drawn face depends on.
@@ -70,13 +74,37 @@ void TDigit::SetValueBinary(quint8 mask) {
     const quint8 changed = mask ^ valueBinary_;
     if (!changed) return;
     valueBinary_ = mask;
-    // Only the segments that change are copied again: on a full-screen clock the copy of the
-    // whole face is most of what a tick costs.
-    const auto segments = Segments(width(), height(), thickness_, separation_);
-    QRegion dirty;
+    // A hidden digit (the TV's while it is off) is painted whole when it is shown.
+    if (!isVisible()) return;
+    // Only what changes is copied again from the drawn face. On a small digit that is one box
+    // around the changed segments: pieces would cost more to merge, clip and send to the
+    // display than the few more pixels. On a large one (the TV's) the pixels cost more, and
+    // the changed segments go as pieces.
+    const auto& rects = SegmentRects();
+    QRect box;
     for (int bit = 0; bit < 8; ++bit)
-        if (changed & (1 << bit)) dirty += segments[bit].boundingRect().adjusted(-1, -1, 1, 1);
-    update(dirty);
+        if (changed & (1 << bit)) box |= rects[bit];
+    if (qint64(box.width()) * box.height() <= kLargestBox) {
+        update(box);
+        return;
+    }
+    QRegion pieces;
+    for (int bit = 0; bit < 8; ++bit)
+        if (changed & (1 << bit)) pieces += rects[bit];
+    update(pieces);
+}
+
+const std::array<QRect, 8>& TDigit::SegmentRects() {
+    // A clock asks for these on every tick; the polygons change only with size and stroke.
+    if (size() != rectsSize_ || thickness_ != rectsThickness_ || separation_ != rectsSeparation_) {
+        const auto segments = Segments(width(), height(), thickness_, separation_);
+        for (int bit = 0; bit < 8; ++bit)
+            segmentRects_[bit] = segments[bit].boundingRect().adjusted(-1, -1, 1, 1);
+        rectsSize_ = size();
+        rectsThickness_ = thickness_;
+        rectsSeparation_ = separation_;
+    }
+    return segmentRects_;
 }
 
 void TDigit::SetColorOn(const QColor& color) {
@@ -163,10 +191,12 @@ void TDigit::paintEvent(QPaintEvent* event) {
             return;
         }
     }
-    // Piece by piece, each under a clip of its own rectangle: under a clip of several pieces
-    // the painter leaves its plain copy for a slower, threaded one.
+    // One rectangle is the painter's clip already. Several are copied piece by piece, each
+    // under a clip of its own: under a clip of several pieces the painter leaves its plain
+    // copy for a slower, threaded one.
+    const bool pieces = event->region().rectCount() > 1;
     for (const QRect& area : event->region()) {
-        painter.setClipRect(area);
+        if (pieces) painter.setClipRect(area);
         painter.drawPixmap(QPointF(area.topLeft()), *face,
                            QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
     }

@@ -48,6 +48,8 @@ protected:
 
 private:
     void DrawFace(QPainter& painter) const;
+    // Bounding rectangles of the segments with their outline, for the current size.
+    const std::array<QRect, 8>& SegmentRects();
 
     int value_ = 0;
     quint8 valueBinary_ = 0x7D;
@@ -56,4 +58,8 @@ private:
     QColor color_ = Qt::black;
     int separation_ = 1;
     int thickness_ = 2;
+    std::array<QRect, 8> segmentRects_;
+    QSize rectsSize_;
+    int rectsThickness_ = -1;
+    int rectsSeparation_ = -1;
 };

@@ -7,6 +7,7 @@
 #include "widgets/Digit.h"
 
 #include <QLabel>
+#include <QPaintEvent>
 #include <QSignalSpy>
 #include <QSpinBox>
 
@@ -131,6 +132,58 @@ private slots:
         h.Start();
         h.At(61234);
         QTRY_COMPARE_WITH_TIMEOUT(Shown(lane), QString("061,234"), 1000);
+    }
+
+    // A tick repaints the digits whose figure changed, each with one box inside the digit,
+    // and nothing else: not the frame under them, not the comma whose box touches Digit7.
+    void ticksRepaintOnlyTheChangedDigits() {
+        Heat h;
+        TFrame1 lane(h.race, 1);
+        lane.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&lane));
+        h.Start();
+        lane.Clock->stop(); // the test gives the ticks
+        QCoreApplication::processEvents(); // the start number locked: not a tick's repaint
+
+        struct Counter : QObject {
+            QHash<QObject*, int> paints;
+            QHash<QObject*, QRegion> painted;
+            int pieces = 0; // paint events of more than one rectangle
+            bool eventFilter(QObject* watched, QEvent* event) override {
+                if (event->type() == QEvent::Paint) {
+                    const QRegion& region = static_cast<QPaintEvent*>(event)->region();
+                    ++paints[watched];
+                    painted[watched] += region;
+                    if (region.rectCount() > 1) ++pieces;
+                }
+                return false;
+            }
+        } counter;
+        const QList<QWidget*> all = lane.findChildren<QWidget*>() << &lane;
+        for (QWidget* widget : all)
+            widget->installEventFilter(&counter);
+        TDigit* const digits[6] = {lane.Digit4, lane.Digit5, lane.Digit6,
+                                   lane.Digit7, lane.Digit8, lane.Digit9};
+        QHash<QObject*, int> changes;
+        for (int ms = 7; ms < 2100; ms += 13) {
+            int before[6];
+            for (int i = 0; i < 6; ++i)
+                before[i] = digits[i]->Value();
+            h.At(ms);
+            lane.ClockTimer();
+            for (int i = 0; i < 6; ++i)
+                if (digits[i]->Value() != before[i]) ++changes[digits[i]];
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(Shown(lane), QString("002,087"));
+        QCOMPARE(counter.pieces, 0);
+        for (QWidget* widget : all) {
+            const QString name = widget->metaObject()->className();
+            QVERIFY2(counter.paints.value(widget) == changes.value(widget), qPrintable(name));
+            QVERIFY2((counter.painted.value(widget) - widget->rect()).isEmpty(), qPrintable(name));
+        }
+        QVERIFY(changes.value(lane.Digit9) > 100);
+        QCOMPARE(changes.value(lane.Digit6), 2);
     }
 
     // A false start declared after the lane's stop takes a new instant and writes the row again.

@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QImage>
 #include <QPaintEvent>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -173,20 +174,113 @@ private slots:
         QCOMPARE(paintsAfter([&] { d.SetColorOn(Qt::red); }), 1);
         QCOMPARE(paintsAfter([&] { d.SetThickness(5); }), 1); // always repaints
         QCOMPARE(paintsAfter([&] { d.SetSeparation(1); }), 1);
+    }
 
-        // A new value repaints the segments that change, and only those.
-        const auto segments = TDigit::Segments(48, 89, 5, 1);
-        for (const auto [from, to] : {std::pair(8, 9), std::pair(1, 7), std::pair(0, 8),
-                                      std::pair(3, 4), std::pair(7, 0)}) {
+    // A new value repaints what changes: on a lane clock's digit one box around the changed
+    // segments, on the TV's large ones the changed segments alone.
+    void newValueRepaintsWhatChanges() {
+        TDigit lane, tv;
+        MakeLaneDigit(lane);
+        tv.resize(185, 343);
+        tv.SetThickness(19);
+        PaintCounter counter;
+        auto paintedBy = [&](TDigit& d, int from, int to) {
             d.SetValue(from);
             QCoreApplication::processEvents();
+            counter.paints = 0;
             counter.painted = QRegion();
-            QCOMPARE(paintsAfter([&] { d.SetValue(to); }), 1);
-            const int changed = TDigit::MaskOf(from) ^ TDigit::MaskOf(to);
-            for (int bit = 0; bit < 7; ++bit)
-                QCOMPARE(counter.painted.contains(segments[bit].boundingRect().center()),
-                         bool(changed & (1 << bit)));
+            d.SetValue(to);
+            QCoreApplication::processEvents();
+            return counter.paints == 1 ? counter.painted : QRegion();
+        };
+        const std::pair<int, int> changes[] = {{8, 9}, {1, 7}, {0, 8}, {3, 4}, {7, 0}, {2, 3}};
+        for (TDigit* d : {&lane, &tv}) {
+            d->show();
+            QVERIFY(QTest::qWaitForWindowExposed(d));
+            d->installEventFilter(&counter);
+            const auto segments = TDigit::Segments(d->width(), d->height(), d->Thickness(), 1);
+            for (const auto& [from, to] : changes) {
+                const QRegion painted = paintedBy(*d, from, to);
+                const int changed = TDigit::MaskOf(from) ^ TDigit::MaskOf(to);
+                QRect box;
+                for (int bit = 0; bit < 8; ++bit)
+                    if (changed & (1 << bit)) {
+                        box |= segments[bit].boundingRect();
+                        QVERIFY(painted.contains(segments[bit].boundingRect()));
+                    }
+                if (d == &lane) {
+                    QCOMPARE(painted.rectCount(), 1);
+                    QVERIFY(box.adjusted(-1, -1, 1, 1).contains(painted.boundingRect()));
+                } else {
+                    for (int bit = 0; bit < 7; ++bit)
+                        if (!(changed & (1 << bit)))
+                            QVERIFY(!painted.contains(segments[bit].boundingRect().center()));
+                }
+            }
         }
+    }
+
+    // A tick repaints a part of the digit alone: what is then on the screen must be exactly
+    // the new value's face, also after the digit was resized, small or large.
+    void partRepaintsLeaveTheWholeFace() {
+        QWidget window;
+        window.resize(200, 360);
+        TDigit d(&window);
+        d.move(6, 5);
+        MakeLaneDigit(d);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (const auto& [size, thickness] :
+             {std::pair(QSize(48, 89), 5), std::pair(QSize(185, 343), 19)}) {
+            d.resize(size);
+            d.SetThickness(thickness);
+            TDigit fresh;
+            MakeLaneDigit(fresh);
+            fresh.resize(size);
+            fresh.SetThickness(thickness);
+            for (int from = 0; from < 10; ++from) {
+                for (int to = 0; to < 10; ++to) {
+                    d.SetValue(from);
+                    QCoreApplication::processEvents();
+                    d.SetValue(to);
+                    QCoreApplication::processEvents();
+                    fresh.SetValue(to);
+                    // The screen's copy, not a fresh paint of the widget.
+                    const QImage shown =
+                        window.screen()
+                            ->grabWindow(window.winId(), d.x(), d.y(), d.width(), d.height())
+                            .toImage()
+                            .convertToFormat(QImage::Format_RGB32);
+                    QVERIFY2(shown == Render(fresh),
+                             qPrintable(QStringLiteral("%1 to %2").arg(from).arg(to)));
+                }
+            }
+        }
+    }
+
+    // The TV's digits change while it is off; shown again, it must show the new values.
+    void digitChangedWhileHiddenIsShownWhole() {
+        QWidget window;
+        window.resize(60, 100);
+        TDigit d(&window);
+        MakeLaneDigit(d);
+        d.SetValue(8);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.hide();
+        d.SetValue(1);
+        d.SetValue(2);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCoreApplication::processEvents();
+        TDigit fresh;
+        MakeLaneDigit(fresh);
+        fresh.SetValue(2);
+        const QImage shown = window.screen()
+                                 ->grabWindow(window.winId(), 0, 0, d.width(), d.height())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown, Render(fresh));
     }
 
     void equalValueKeepsADirectMask() {
