@@ -11,7 +11,9 @@ class QLabel;
 class QRect;
 class TDigit;
 class TFrame1;
+class THeatModel;
 class TProtocolModel;
+class TTvScale;
 struct Race;
 struct TRaceSettings;
 
@@ -37,11 +39,6 @@ public:
     double ScaleFactor() const { return k_; }
     // Index of the screen the window was last placed on.
     int PlacedScreen() const { return placedScreen_; }
-
-    // Pixel size of a font that is size points high at 96 dots per inch, and back.
-    static int PointsToPixels(int points);
-    static int FontPoints(const QFont& font);
-    static int RoundHalfEven(double value);
 
     static QString StartLabelText(int startNumber);
     static QString NextLabelText(int readyNumber);
@@ -116,7 +113,6 @@ signals:
     void VisibilityChanged(bool visible);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -128,19 +124,16 @@ private:
     void LayoutExtras();
     void LayoutLive();
     bool CoversOperatorScreen() const;
-    void LiftAbove(QWidget* window, QEvent::Type shownOrHidden);
     void ReportVisibility(bool visible);
-    QRect Scaled(const QRect& source) const;
-    void ScaleRow(TFrame1* source, TDigit* const row[6]);
+    void ScaleRow(const TTvScale& scale, TFrame1* source, TDigit* const row[6]);
 
     TFrame1* frame1_;
     TFrame1* frame2_;
     const TRaceSettings& settings_;
+    const THeatModel& heat_;
     QPointer<const TProtocolModel> protocol_;
-    QList<QPointer<QWidget>> lifted_; // operator windows kept above this one
     QString liveAddress_;
     double k_ = 1.0;
-    int left_ = 0; // where the scaled rows begin
     int placedScreen_ = 0;
     bool reportedVisible_ = false;
 };

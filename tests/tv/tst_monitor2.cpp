@@ -5,6 +5,7 @@
 #include "ui/DlgYesNo.h"
 #include "ui/LaneTimer.h"
 #include "ui/Monitor2.h"
+#include "ui/TvScale.h"
 #include "widgets/Digit.h"
 
 #include <QAction>
@@ -158,6 +159,55 @@ private slots:
     }
 };
 
+// The scaling arithmetic alone, by table: the factor from the screen, the rows' centring and
+// the edges of a scaled rectangle.
+class TvScaleTest : public QObject {
+    Q_OBJECT
+private slots:
+    void scaling_data() {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<double>("k");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<QRect>("digit4"); // the lane frame's Digit4 at (4, 43, 48, 89)
+        QTest::addColumn<QRect>("digit9"); // and its Digit9 at (300, 43, 48, 89)
+        QTest::newRow("4:3") << QSize(1024, 768) << 1024.0 / 374 << 0 << QRect(11, 118, 131, 243)
+                             << QRect(821, 118, 132, 243);
+        QTest::newRow("5:4, the width sets k")
+            << QSize(1280, 1024) << 1280.0 / 374 << 0 << QRect(14, 147, 164, 305)
+            << QRect(1027, 147, 164, 305);
+        QTest::newRow("16:9, the height sets k, centred")
+            << QSize(1920, 1080) << 1080 / 280.5 << 240 << QRect(255, 166, 185, 342)
+            << QRect(1395, 166, 185, 342);
+        QTest::newRow("the frame's own size")
+            << QSize(374, 281) << 1.0 << 0 << QRect(4, 43, 48, 89) << QRect(300, 43, 48, 89);
+        // A hair wider than 4:3 already: the height sets k.
+        QTest::newRow("just wider than 4:3") << QSize(374, 280) << 280 / 280.5 << 0
+                                             << QRect(4, 43, 48, 89) << QRect(299, 43, 48, 89);
+    }
+    void scaling() {
+        QFETCH(QSize, screen);
+        QFETCH(double, k);
+        const double factor = TTvScale::FactorFor(screen, 374);
+        QCOMPARE(factor, k);
+        const TTvScale scale(factor, 374, screen.width());
+        QTEST(scale.Left(), "left");
+        QTEST(scale.Scaled(QRect(4, 43, 48, 89)), "digit4");
+        QTEST(scale.Scaled(QRect(300, 43, 48, 89)), "digit9");
+    }
+
+    void roundingAndFontSizes() {
+        QCOMPARE(TTvScale::RoundHalfEven(2.5), 2);
+        QCOMPARE(TTvScale::RoundHalfEven(3.5), 4);
+        QCOMPARE(TTvScale::RoundHalfEven(3.4999), 3);
+        QCOMPARE(TTvScale::PointsToPixels(38), 51);
+        QFont font;
+        font.setPixelSize(19); // the lane frames' bars
+        QCOMPARE(TTvScale::FontPoints(font), 14);
+        QCOMPARE(TTvScale(1024.0 / 374, 374, 1024).FontPixels(font), 51);
+        QCOMPARE(TTvScale::FactorFor(QSize(1024, 768), 0), 1.0); // nothing laid out yet
+    }
+};
+
 class TvLayoutTest : public QObject {
     Q_OBJECT
 private slots:
@@ -176,19 +226,16 @@ private slots:
             QCOMPARE(digit->y(), 476); // 768 - Round(243 * 1.2)
         QCOMPARE(tv.Digit9a->geometry(), QRect(821, 476, 132, 243));
         QCOMPARE(tv.LabSec->geometry(), QRect(449, 192, 68, 221));
-        QCOMPARE(TFormMonitor2::FontPoints(tv.LabSec->font()), 131);
+        QCOMPARE(TTvScale::FontPoints(tv.LabSec->font()), 131);
         QCOMPARE(tv.LabSec2->geometry(), QRect(449, 550, 68, 221));
         for (QWidget* bar : {tv.PanelLab1, tv.PanelLab2}) {
-            QCOMPARE(TFormMonitor2::FontPoints(bar->font()), 38);
+            QCOMPARE(TTvScale::FontPoints(bar->font()), 38);
             QCOMPARE(QRect(bar->x(), 0, bar->width(), bar->height()), QRect(0, 0, 1024, 51));
         }
-        QCOMPARE(TFormMonitor2::FontPoints(tv.LabNext2->font()), 38);
+        QCOMPARE(TTvScale::FontPoints(tv.LabNext2->font()), 38);
         QCOMPARE(tv.PanelLab1->y(), 57);
         QCOMPARE(tv.PanelLab2->y(), 415);
         QCOMPARE(tv.PanelTitle->geometry(), QRect(0, 0, 1024, 51));
-
-        QCOMPARE(TFormMonitor2::RoundHalfEven(2.5), 2);
-        QCOMPARE(TFormMonitor2::RoundHalfEven(3.5), 4);
     }
 
     void layoutFollowsTheLaneFramesAndResizes() {
@@ -562,6 +609,7 @@ private slots:
 };
 
 RENNUHR_TEST(TvScreensLauncher);
+RENNUHR_TEST(TvScaleTest);
 RENNUHR_TEST(TvLayoutTest);
 RENNUHR_TEST(TvContentTest);
 RENNUHR_TEST(TvOneScreenTest);
