@@ -5,9 +5,9 @@
 // the window holds up its thread (close_ms).
 #include "JournalSample.h"
 
+#include "base/HighResTimer.h"
 #include "export/BackgroundWriter.h"
 #include "export/Journal.h"
-#include "race/HighResTimer.h"
 #include "ui/JournalViewer.h"
 
 #include <QApplication>

@@ -15,11 +15,13 @@
 #include "live/LiveClient.h"
 #include "live/LiveFeed.h"
 #include "live/LiveJson.h"
+#include "live/LiveResults.h"
 #include "live/LiveServer.h"
-#include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
 #include "serial/SimulatedSerialDevice.h"
+#include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
+#include "ui/RaceArea.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -112,8 +114,8 @@ struct Figures {
 Figures Heat(TFormMain& w, std::function<void()> duringHeat = {}) {
     std::vector<Clock::time_point> stamps;
     stamps.reserve(2 * kHeatMs / 10);
-    const auto connection = QObject::connect(w.FrameT1, &TFrame1::ClockShown, [&] {
-        if (w.FrameT1->IsRunning()) stamps.push_back(Clock::now());
+    const auto connection = QObject::connect(w.PanelLeft->FrameT1, &TFrame1::ClockShown, [&] {
+        if (w.race.heat.Lane(1).running) stamps.push_back(Clock::now());
     });
     w.Sequence->mStart->trigger();
     QTest::qWait(kHeatMs);
@@ -404,8 +406,8 @@ int main(int argc, char* argv[]) {
     probe.close();
     w.race.settings.LiveResults = true;
     w.race.settings.LivePort = port;
-    w.ApplyLiveResults();
-    if (!QTest::qWaitFor([&] { return w.LiveServer->IsListening(); }, 5000)) {
+    w.Live->Apply();
+    if (!QTest::qWaitFor([&] { return w.Live->Server()->IsListening(); }, 5000)) {
         std::printf("the server did not start\n");
         return 1;
     }
@@ -415,10 +417,10 @@ int main(int argc, char* argv[]) {
     pages.moveToThread(&pagesThread);
     pagesThread.start();
     QMetaObject::invokeMethod(&pages, [&] { pages.Open(port); });
-    (void)QTest::qWaitFor([&] { return w.LiveServer->ClientCount() == kClients; }, 20000);
+    (void)QTest::qWaitFor([&] { return w.Live->Server()->ClientCount() == kClients; }, 20000);
     QTest::qWait(500);
     std::printf("pages connected: %d (server counts %d)\n", pages.connected.load(),
-                w.LiveServer->ClientCount());
+                w.Live->Server()->ClientCount());
     const qint64 eventsBefore = pages.events.load();
 
     QElapsedTimer sinceStop;

@@ -6,10 +6,10 @@
 #include "export/BackgroundWriter.h"
 #include "export/ProtocolText.h"
 #include "protocol/ProtocolModel.h"
-#include "protocol/SortGrid.h"
 #include "race/RaceSequence.h"
 #include "ui/MainWindow.h"
 #include "ui/Monitor2.h"
+#include "ui/SortGrid.h"
 
 #include <QAction>
 #include <QApplication>

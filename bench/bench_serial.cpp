@@ -5,19 +5,20 @@
 // written in the handler) against the program's path (the wait thread queues stamped events,
 // the backup goes to the background writer), on the same simulated cable in one run; then
 // through a simulated FTDI adapter, and end to end through the real window.
+#include "base/HighResTimer.h"
 #include "export/BackgroundWriter.h"
 #include "export/ProtocolText.h"
 #include "export/SaveBytes.h"
 #include "protocol/ProtocolModel.h"
-#include "protocol/SortGrid.h"
 #include "race/BarrierInputs.h"
-#include "race/HighResTimer.h"
-#include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
 #include "serial/ComPort.h"
 #include "serial/ComThread.h"
 #include "serial/SimulatedSerialDevice.h"
+#include "ui/HeatControls.h"
+#include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
+#include "ui/SortGrid.h"
 
 #include <QAction>
 #include <QApplication>
@@ -315,7 +316,7 @@ void BM_CloseFinishThroughTheWindow(benchmark::State& state) {
     window.SortGrid1->Protocol()->SetRows(rows);
     window.race.settings.ColSpeed1 = window.race.settings.ColSpeed2 = false;
     window.race.settings.ColSpeed3 = false;
-    window.Barriers->ShowBarrierLamps();
+    window.HeatControls->ShowBarrierLamps();
     for (QTimer* t : {window.Sequence->TimerGesperrtStop1, window.Sequence->TimerGesperrtStop2})
         t->setInterval(0);
     BusyWindow busy;
@@ -328,7 +329,8 @@ void BM_CloseFinishThroughTheWindow(benchmark::State& state) {
         std::vector<qint64> errors;
         std::atomic<bool> started{false};
         QObject::connect(window.Sequence, &TRaceSequence::HeatFinished, &window, [&] {
-            errors.push_back(window.FrameT2->StopTicks() - finishes.Truth(int(errors.size())));
+            errors.push_back(window.race.heat.Lane(2).stopTicks -
+                             finishes.Truth(int(errors.size())));
             finishes.handled = int(errors.size());
         });
         finishes.Run([&](int) {

@@ -3,8 +3,10 @@
 // display it includes the transfer to the X server. The TV goes to the second screen when
 // there is one, as on race day, else it covers the first. Two 1920 x 1080 screens:
 //
-//   HOME=$(mktemp -d) QT_QPA_PLATFORM=xcb xvfb-run -a \
+//   HOME=$(mktemp -d) QT_QPA_PLATFORM=xcb xvfb-run -a
 //       -s "-screen 0 1920x1080x24 -screen 1 1920x1080x24" build-tests/bench/bench_window
+//
+// (one command line)
 //
 // The scratch HOME keeps the operator's stored settings out of it.
 #include "race/RaceSequence.h"

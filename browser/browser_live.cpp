@@ -3,12 +3,14 @@
 // --screenshot FILE it also keeps what a phone of 390 x 844 shows, and FILE-protokoll.png.
 
 #include "RunSandbox.h"
+#include "live/LiveResults.h"
 #include "live/LiveServer.h"
-#include "protocol/SortGrid.h"
-#include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
 #include "serial/SimulatedSerialDevice.h"
+#include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
+#include "ui/RaceArea.h"
+#include "ui/SortGrid.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -149,7 +151,7 @@ int main(int argc, char* argv[]) {
     auto cable = TSimulatedSerialPort::Create();
     TFormMain w(nullptr, cable->Factory());
     w.show();
-    w.eTitle->setText(QStringLiteral("Sommerrennen 2026 – Lauf <1>"));
+    w.PanelLeft->eTitle->setText(QStringLiteral("Sommerrennen 2026 – Lauf <1>"));
     TProtocolModel& protocol = *w.SortGrid1->Protocol();
     QList<QStringList> rows = {TProtocolModel::DefaultHeaderTexts()};
     const char* const riders[4][3] = {{"1", "<b>Huber</b>", "Max"},
@@ -168,8 +170,8 @@ int main(int argc, char* argv[]) {
     const quint16 port = FreePort();
     w.race.settings.LiveResults = true;
     w.race.settings.LivePort = port;
-    w.ApplyLiveResults();
-    Check(QTest::qWaitFor([&] { return w.LiveServer->IsListening(); }, 5000),
+    w.Live->Apply();
+    Check(QTest::qWaitFor([&] { return w.Live->Server()->IsListening(); }, 5000),
           "Rennuhr serves the page");
 
     QTemporaryDir profile;
@@ -193,13 +195,13 @@ int main(int argc, char* argv[]) {
     Check(driver.Run(Text("#lane1 .name")).toString() == "<b>Huber</b> Max" &&
               driver.Run("return document.querySelector('#lane1 .name b') === null;").toBool(),
           "a name with markup shows as text");
-    Check(driver.Run(Text("#title")).toString() == w.eTitle->text(), "the event title");
+    Check(driver.Run(Text("#title")).toString() == w.PanelLeft->eTitle->text(), "the event title");
 
     // A heat through the imitation panel, on the real clock.
     w.est1->trigger();
     w.Sequence->LockLS1->trigger(); // arm the start input
-    w.bImit1->click();
-    Check(w.FrameT1->IsRunning(), "the heat runs");
+    w.PanelLeft->bImit1->click();
+    Check(w.race.heat.Lane(1).running, "the heat runs");
     QTest::qWait(700);
     const QString early = driver.Run(Text("#lane1 .clock")).toString();
     QTest::qWait(300);
@@ -207,7 +209,7 @@ int main(int argc, char* argv[]) {
     Check(early != later && early != "0,000", "the running clock moves: " + early + " " + later);
     for (int barrier = 0; barrier < 4; ++barrier) {
         QTest::qWait(150);
-        w.bImit2->click();
+        w.PanelLeft->bImit2->click();
     }
     const qint64 won = driver.Until(kLane1Won, 3000);
     std::printf("winner shown %lld ms after the stop barrier\n", won);
@@ -216,7 +218,7 @@ int main(int argc, char* argv[]) {
     Check(line.startsWith("Reaktion "), "lane 1's result line: " + line);
     for (int barrier = 0; barrier < 4; ++barrier) {
         QTest::qWait(100);
-        w.bImit3->click();
+        w.PanelLeft->bImit3->click();
     }
     Check(driver.Until("return document.querySelectorAll('#heats li .heat-lane').length === 2 && "
                        "document.querySelector('#lane2 .line').textContent !== '';",
@@ -237,12 +239,12 @@ int main(int argc, char* argv[]) {
 
     // The server goes away and comes back: the page follows by itself.
     w.race.settings.LiveResults = false;
-    w.ApplyLiveResults();
+    w.Live->Apply();
     Check(driver.Until("return document.querySelector('#status').className === 'lost';", 15000) >=
               0,
           "the page notices the lost connection");
     w.race.settings.LiveResults = true;
-    w.ApplyLiveResults();
+    w.Live->Apply();
     w.Sequence->mReset->trigger();
     Check(driver.Until("return document.querySelector('#status').className === '' && "
                        "document.querySelector('#lane1 .nr').textContent === '3';",

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Program.h"
+#include "base/Program.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -2,7 +2,14 @@
 
 #include "RunSandbox.h"
 
+#ifdef RENNUHR_TEST_WIDGETS
 #include <QApplication>
+using TestApplication = QApplication;
+#else
+// The rules' tests: actions and timers, no widgets.
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;
+#endif
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -41,7 +48,7 @@ int main(int argc, char* argv[]) {
     // run sees what another one stored.
     RunSandbox sandbox;
     Sandbox() = sandbox.Path();
-    QApplication app(argc, argv);
+    TestApplication app(argc, argv);
     sandbox.UseProgramFolder();
     FreshStart();
     // The operator's machine runs German regional settings: decimal comma.

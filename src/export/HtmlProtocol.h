@@ -6,8 +6,6 @@
 #include <QList>
 #include <QString>
 
-class QPrinter;
-
 // The protocol as a static web page, also the way it is printed. Columns whose entry in
 // visibleColumns is false (hidden in the table) are left out; a missing entry counts as shown.
 // Texts are escaped, and characters beyond ISO-8859-1 become numeric character references, so
@@ -20,9 +18,3 @@ FileWriteResult WriteHtmlProtocol(const QString& fileName, const ProtocolRows& r
 
 // The page written for viewing and printing: a bare name, so it lands in the current folder.
 QString HtmlViewFileName(const QString& programTitle);
-
-// Prints the page file on the default printer without a dialog. False (and nothing printed)
-// when there is no printer or the file cannot be read.
-bool PrintHtmlFile(const QString& fileName);
-// The same on a given printer, e.g. a PDF file.
-bool PrintHtmlPage(const QByteArray& page, QPrinter& printer);

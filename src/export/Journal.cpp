@@ -1,7 +1,7 @@
 #include "Journal.h"
 
 #include "BackgroundWriter.h"
-#include "race/HighResTimer.h"
+#include "base/HighResTimer.h"
 
 #include <QDir>
 

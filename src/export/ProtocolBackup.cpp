@@ -2,7 +2,7 @@
 
 #include "BackgroundWriter.h"
 #include "SaveBytes.h"
-#include "ui/Program.h"
+#include "base/Program.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -103,10 +103,6 @@ ProtocolReadResult Parse(const QByteArray& bytes, const QStringList& headerTexts
 
 } // namespace
 
-QString WriteErrorText(const QString& fileName) {
-    return QStringLiteral("Der Schreibfehler der Datei: ") + fileName;
-}
-
 QString DefaultProtocolFileName(const QDateTime& now) {
     return now.toString(QStringLiteral("yyyy-MM-dd-hh-mm"));
 }

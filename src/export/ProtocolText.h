@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SaveBytes.h"
 #include "protocol/ProtocolColumns.h"
 
 #include <QByteArray>
@@ -18,18 +19,6 @@ inline constexpr qsizetype kMaxProtocolRows = 100000;
 // What a cell may hold, as in a workbook; a longer one is no protocol the window could show.
 inline constexpr qsizetype kMaxCellChars = 32767;
 
-struct FileWriteResult {
-    FileWriteResult() = default;
-    FileWriteResult(bool written, QString text, QString why = {})
-        : ok(written), message(std::move(text)), reason(std::move(why)) {}
-
-    bool ok = false;
-    // The text of the error box when the file could not be written, empty otherwise.
-    QString message;
-    // Why, in a few words for a notice ("Datenträger voll"); empty when not known.
-    QString reason;
-};
-
 struct ProtocolReadResult {
     bool ok = false;
     // On success the complete new protocol: the header row and at least one data row.
@@ -37,9 +26,6 @@ struct ProtocolReadResult {
     // Why the file was not read, for the operator; empty on success.
     QString message;
 };
-
-// "Der Schreibfehler der Datei: " and the file name.
-QString WriteErrorText(const QString& fileName);
 
 // The file the operator gets offered by the save dialog: yyyy-MM-dd-hh-mm, no extension.
 QString DefaultProtocolFileName(const QDateTime& now);

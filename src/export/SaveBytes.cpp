@@ -53,3 +53,7 @@ FileWriteCall ActiveFileWriteCall() {
     std::lock_guard lock(CallMutex());
     return Call();
 }
+
+QString WriteErrorText(const QString& fileName) {
+    return QStringLiteral("Der Schreibfehler der Datei: ") + fileName;
+}

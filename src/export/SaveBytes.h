@@ -1,11 +1,24 @@
 #pragma once
 
-#include "ProtocolText.h"
-
 #include <QByteArray>
 #include <QString>
 
 #include <functional>
+
+struct FileWriteResult {
+    FileWriteResult() = default;
+    FileWriteResult(bool written, QString text, QString why = {})
+        : ok(written), message(std::move(text)), reason(std::move(why)) {}
+
+    bool ok = false;
+    // The text of the error box when the file could not be written, empty otherwise.
+    QString message;
+    // Why, in a few words for a notice ("Datenträger voll"); empty when not known.
+    QString reason;
+};
+
+// "Der Schreibfehler der Datei: " and the file name.
+QString WriteErrorText(const QString& fileName);
 
 // Replaces the file as a whole: the bytes go to a temporary file beside it, which is synced and
 // checked before it takes the file's place. On any failure the previous file stays exactly as it

@@ -1,7 +1,7 @@
 #include "SPHTMLHelp.h"
 
 #include "HtmlHelpAPI.h"
-#include "ui/Program.h"
+#include "base/Program.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,27 +1,15 @@
 #include "LiveFeed.h"
 
 #include "LiveServer.h"
-#include "protocol/SortGrid.h"
-#include "race/LaneTimer.h"
-#include "race/RaceSettings.h"
-#include "ui/Monitor2.h"
+#include "protocol/ProtocolModel.h"
+#include "race/Race.h"
 
-#include <QSpinBox>
 #include <QTime>
 #include <QTimer>
 
-namespace {
-
-int FaceMs(const ClockFace& face) {
-    const int* d = face.digits;
-    return (d[0] * 100 + d[1] * 10 + d[2]) * 1000 + d[3] * 100 + d[4] * 10 + d[5];
-}
-
-} // namespace
-
-TLiveFeed::TLiveFeed(TFrame1* lane1, TFrame1* lane2, TSortGrid* grid, const TRaceSettings& settings,
+TLiveFeed::TLiveFeed(const Race& race, const TProtocolModel& protocol, LayoutSource layout,
                      TLiveServer* server, QObject* parent)
-    : QObject(parent), lane1_(lane1), lane2_(lane2), grid_(grid), settings_(settings),
+    : QObject(parent), race_(race), protocol_(protocol), layout_(std::move(layout)),
       server_(server), running_(new QTimer(this)), soon_(new QTimer(this)),
       protocolSoon_(new QTimer(this)) {
     running_->setInterval(kRunningIntervalMs);
@@ -35,22 +23,15 @@ TLiveFeed::TLiveFeed(TFrame1* lane1, TFrame1* lane2, TSortGrid* grid, const TRac
     protocolSoon_->setInterval(500);
     connect(protocolSoon_, &QTimer::timeout, this, &TLiveFeed::PublishProtocol);
 
-    for (TFrame1* frame : {lane1, lane2}) {
-        const int lane = frame->Tag() == 1 ? 1 : 2;
-        connect(frame, &TFrame1::ClockShown, this,
-                [this, lane](const ClockFace& face) { ClockShown(lane, face); });
-        connect(frame, &TFrame1::ResultShown, this,
-                [this, lane](const LaneResult& result) { ResultShown(lane, result); });
-        connect(frame, &TFrame1::Cleared, this, [this, lane] { Cleared(lane); });
-        connect(frame->editStartN1, &QSpinBox::valueChanged, this, &TLiveFeed::PublishSoon);
-        connect(frame->editStartN2, &QSpinBox::valueChanged, this, &TLiveFeed::PublishSoon);
-    }
-    TProtocolModel* protocol = grid->Protocol();
-    connect(protocol, &QAbstractItemModel::modelReset, this, &TLiveFeed::ProtocolChanged);
-    connect(protocol, &QAbstractItemModel::rowsInserted, this, &TLiveFeed::ProtocolChanged);
-    connect(protocol, &QAbstractItemModel::rowsRemoved, this, &TLiveFeed::ProtocolChanged);
-    connect(protocol, &QAbstractItemModel::dataChanged, this, &TLiveFeed::ProtocolChanged);
-    connect(protocol, &QAbstractItemModel::headerDataChanged, this, &TLiveFeed::ProtocolChanged);
+    const THeatModel& heat = race.heat;
+    connect(&heat, &THeatModel::LaneChanged, this, &TLiveFeed::LaneChanged);
+    connect(&heat, &THeatModel::LaneResultShown, this, &TLiveFeed::ResultShown);
+    connect(&heat, &THeatModel::LaneCleared, this, &TLiveFeed::Cleared);
+    connect(&protocol, &QAbstractItemModel::modelReset, this, &TLiveFeed::ProtocolChanged);
+    connect(&protocol, &QAbstractItemModel::rowsInserted, this, &TLiveFeed::ProtocolChanged);
+    connect(&protocol, &QAbstractItemModel::rowsRemoved, this, &TLiveFeed::ProtocolChanged);
+    connect(&protocol, &QAbstractItemModel::dataChanged, this, &TLiveFeed::ProtocolChanged);
+    connect(&protocol, &QAbstractItemModel::headerDataChanged, this, &TLiveFeed::ProtocolChanged);
 }
 
 void TLiveFeed::SetTitle(const QString& title) {
@@ -70,14 +51,10 @@ void TLiveFeed::PublishAll() {
     PublishState();
 }
 
-void TLiveFeed::ClockShown(int lane, const ClockFace& face) {
-    LiveLane& shown = shown_[lane - 1];
-    shown.ms = FaceMs(face);
-    const bool running = Frame(lane) && Frame(lane)->IsRunning();
-    if (running == shown.running) return;
-    shown.running = running;
-    if (running) {
-        shown.stopped = false;
+void TLiveFeed::LaneChanged(int lane) {
+    // The numbers, or a clock that begins to run.
+    if (race_.heat.Lane(lane).running) {
+        shown_[lane - 1].stopped = false;
         if (!running_->isActive()) running_->start();
     }
     PublishSoon();
@@ -85,18 +62,17 @@ void TLiveFeed::ClockShown(int lane, const ClockFace& face) {
 
 void TLiveFeed::ResultShown(int lane, const LaneResult& result) {
     LiveLane& shown = shown_[lane - 1];
-    shown.running = false;
     shown.stopped = true;
     shown.time = result.finalTime;
-    shown.line = TFormMonitor2::ResultLineText(result, settings_);
+    shown.line = ResultLineText(result, race_.settings);
     // As on the TV: a false start takes the place of the results and never wins.
     shown.falseStart = result.marked;
-    shown.winner = result.first && !result.marked;
+    shown.winner = result.Won();
 
     if (!heatOpen_) {
         LiveHeat heat;
         for (int i = 0; i < 2; ++i)
-            if (Frame(i + 1)) heat.lanes[i].startNumber = Frame(i + 1)->editStartN1->value();
+            heat.lanes[i].startNumber = race_.heat.Lane(i + 1).startNumber;
         heats_.prepend(heat);
         if (heats_.size() > kHeatsKept) heats_.removeLast();
         heatOpen_ = true;
@@ -105,14 +81,14 @@ void TLiveFeed::ResultShown(int lane, const LaneResult& result) {
     heat.at = QTime::currentTime().toString(QStringLiteral("HH:mm"));
     LiveLane& past = heat.lanes[lane - 1];
     const int startNumber = past.startNumber;
-    past = shown;
+    past = LaneNow(lane);
+    past.readyNumber = 0;
     past.startNumber = startNumber;
     PublishSoon();
 }
 
 void TLiveFeed::Cleared(int lane) {
-    LiveLane& shown = shown_[lane - 1];
-    shown = LiveLane();
+    shown_[lane - 1] = LiveLane();
     heatOpen_ = false;
     PublishSoon();
 }
@@ -121,19 +97,21 @@ void TLiveFeed::PublishSoon() {
     if (!soon_->isActive()) soon_->start();
 }
 
-QString TLiveFeed::Name(int startNumber) const {
-    return grid_ ? TFormMonitor2::RiderName(*grid_->Protocol(), startNumber) : QString();
-}
-
 LiveLane TLiveFeed::LaneNow(int lane) const {
-    LiveLane now = shown_[lane - 1];
-    if (const TFrame1* frame = Frame(lane)) {
-        now.startNumber = frame->editStartN1->value();
-        now.readyNumber = frame->editStartN2->value();
-        now.running = frame->IsRunning();
-    }
-    now.name = Name(now.startNumber);
-    return now;
+    const THeatModel& heat = race_.heat;
+    const THeatLane& now = heat.Lane(lane);
+    LiveLane shown = shown_[lane - 1];
+    shown.startNumber = now.startNumber;
+    shown.readyNumber = now.readyNumber;
+    shown.running = now.running;
+    // What the lane's clock shows: the time base while it runs, its stop when it has stopped.
+    const qint64 start = heat.state.StartTicks;
+    if (now.running)
+        shown.ms = int(TicksToMs(race_.HighResTimer1.NowTicks() - start));
+    else if (heat.ShowsResult(lane))
+        shown.ms = int(TicksToMs(now.stopTicks - start));
+    shown.name = protocol_.RiderName(shown.startNumber);
+    return shown;
 }
 
 LiveState TLiveFeed::State() const {
@@ -144,7 +122,7 @@ LiveState TLiveFeed::State() const {
     state.heats = heats_;
     for (LiveHeat& heat : state.heats)
         for (LiveLane& lane : heat.lanes)
-            lane.name = Name(lane.startNumber);
+            lane.name = protocol_.RiderName(lane.startNumber);
     state.protocolVersion = protocolVersion_;
     return state;
 }
@@ -157,13 +135,8 @@ void TLiveFeed::PublishState() {
 
 void TLiveFeed::PublishProtocol() {
     protocolSoon_->stop();
-    if (!grid_) return;
-    LiveProtocol protocol;
-    protocol.rows = grid_->Protocol()->Rows();
-    const auto visible = grid_->VisibleColumns();
-    protocol.visibleColumns = QList<bool>(visible.begin(), visible.end());
-    protocol.classMode = grid_->ClassMode();
-    protocol.classList = grid_->ClassList();
+    LiveProtocol protocol = layout_ ? layout_() : LiveProtocol();
+    protocol.rows = protocol_.Rows();
     protocol.version = ++protocolVersion_;
     server_->PublishProtocol(protocol);
     PublishSoon();

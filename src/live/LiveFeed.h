@@ -3,26 +3,29 @@
 #include "LiveJson.h"
 
 #include <QObject>
-#include <QPointer>
+
+#include <functional>
 
 class QTimer;
-class TFrame1;
 class TLiveServer;
-class TSortGrid;
-struct ClockFace;
+class TProtocolModel;
 struct LaneResult;
-struct TRaceSettings;
+struct Race;
 
-// Follows the lane clocks, their results and the protocol, and hands the server what the
-// page shows: while a heat runs five times a second, otherwise whenever something changes.
-// It works on the window's thread and only ever copies texts; the server does the rest.
+// Follows the heat, its results and the protocol, and hands the server what the page shows:
+// while a heat runs five times a second, otherwise whenever something changes. It works on
+// the window's thread and only ever copies texts; the server does the rest.
 class TLiveFeed : public QObject {
     Q_OBJECT
 public:
     static constexpr int kRunningIntervalMs = 200;
     static constexpr int kHeatsKept = 10;
 
-    TLiveFeed(TFrame1* lane1, TFrame1* lane2, TSortGrid* grid, const TRaceSettings& settings,
+    // How the protocol is shown (columns, class mode and classes); rows and version are the
+    // feed's own.
+    using LayoutSource = std::function<LiveProtocol()>;
+
+    TLiveFeed(const Race& race, const TProtocolModel& protocol, LayoutSource layout,
               TLiveServer* server, QObject* parent = nullptr);
 
     void SetTitle(const QString& title);
@@ -34,23 +37,20 @@ public:
     LiveState State() const;
 
 private:
-    void ClockShown(int lane, const ClockFace& face);
+    void LaneChanged(int lane);
     void ResultShown(int lane, const LaneResult& result);
     void Cleared(int lane);
     void PublishSoon();
     void PublishState();
     void PublishProtocol();
     LiveLane LaneNow(int lane) const;
-    QString Name(int startNumber) const;
-    TFrame1* Frame(int lane) const { return lane == 1 ? lane1_ : lane2_; }
 
-    QPointer<TFrame1> lane1_;
-    QPointer<TFrame1> lane2_;
-    QPointer<TSortGrid> grid_;
-    const TRaceSettings& settings_;
+    const Race& race_;
+    const TProtocolModel& protocol_;
+    LayoutSource layout_;
     TLiveServer* server_;
     QString title_;
-    // What each lane's clock and result show, [0] lane 1.
+    // Each lane's result as shown, [0] lane 1.
     LiveLane shown_[2];
     QList<LiveHeat> heats_;
     bool heatOpen_ = false;

@@ -317,3 +317,14 @@ std::array<int, kProtocolColumns> ProtocolColumnWidths(const TRaceSettings& sett
     }
     return widths;
 }
+
+QString TProtocolModel::RiderName(int startNumber) const {
+    const int row = FindStartRow(QString::number(startNumber));
+    if (row == 0) return {};
+    QStringList parts;
+    for (int column : {int(ColName), int(ColFirstName)}) {
+        const QString part = Cell(row, column).simplified();
+        if (!part.isEmpty()) parts << part;
+    }
+    return parts.join(u' ');
+}

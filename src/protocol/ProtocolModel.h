@@ -31,6 +31,8 @@ public:
 
     // First data row whose start number equals the text exactly; 0 when none.
     int FindStartRow(const QString& startNumber) const;
+    // Name and first name of the row with the start number, as the displays show the rider.
+    QString RiderName(int startNumber) const;
     // The row of a start number, created if needed, with its results emptied.
     int PrepareHeatRow(const QString& startNumber);
     // The lane's texts into its row; 0 (nothing written) when no row carries the number.

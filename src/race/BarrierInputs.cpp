@@ -3,11 +3,6 @@
 #include "Race.h"
 #include "RaceSequence.h"
 #include "serial/ComLineEvent.h"
-#include "widgets/Led.h"
-#include "widgets/OperatorButton.h"
-
-#include <QLabel>
-#include <QTimer>
 
 namespace {
 // Each handler keeps only its own lines in the remembered status word: a start-contact change
@@ -15,15 +10,11 @@ namespace {
 constexpr quint32 kLaneLines = kModemDSR | kModemRLSD;
 } // namespace
 
-TBarrierInputs::TBarrierInputs(Race& race, TRaceSequence& sequence, TLed* const (&leds)[9],
-                               QObject* parent)
-    : QObject(parent), race_(race), sequence_(sequence) {
-    for (int i = 0; i < 9; ++i)
-        leds_[i] = leds[i];
-}
+TBarrierInputs::TBarrierInputs(Race& race, TRaceSequence& sequence, QObject* parent)
+    : QObject(parent), race_(race), sequence_(sequence) {}
 
 void TBarrierInputs::ComPortStart(const TComLineEvent& event) {
-    TRaceState& state = race_.state;
+    TRaceState& state = race_.heat.state;
     const bool was = state.PrevModemStatus & kModemCTS;
     const bool is = event.status & kModemCTS;
     const bool folded = event.pulsed & kModemCTS; // both edges between two reads
@@ -49,20 +40,20 @@ void TBarrierInputs::ComPortStart(const TComLineEvent& event) {
 
 void TBarrierInputs::FollowLevels(const TComLineEvent& event) {
     constexpr quint32 followed = kModemCTS | kLaneLines;
-    TRaceState& state = race_.state;
+    TRaceState& state = race_.heat.state;
     state.PrevModemStatus = (state.PrevModemStatus & ~followed) | (event.status & followed);
 }
 
 void TBarrierInputs::StartContactEdge(qint64 ticks) {
-    if (sequence_.TimerGesperrtStart->isActive() || !sequence_.ArmFlag(TRaceSequence::StartGroup))
-        return;
-    leds_[0]->SetValue(true);
+    THeatModel& heat = race_.heat;
+    if (heat.LockedOut(THeatModel::StartGroup) || !heat.Armed(THeatModel::StartGroup)) return;
+    heat.SetStartLamp(true);
     sequence_.StartAt(ticks);
-    if (race_.settings.ColSpeed0) sequence_.SetStartLight(1);
+    if (race_.settings.ColSpeed0) heat.SetStartLight(THeatModel::LightGreen);
 }
 
 void TBarrierInputs::ComPortStop(const TComLineEvent& event, quint32 line) {
-    TRaceState& state = race_.state;
+    TRaceState& state = race_.heat.state;
     const quint32 status = event.status & kLaneLines;
     const quint32 previous = state.PrevModemStatus & kLaneLines;
     const quint32 folded = event.pulsed & line & kLaneLines;
@@ -78,27 +69,28 @@ void TBarrierInputs::ComPortStop(const TComLineEvent& event, quint32 line) {
 }
 
 void TBarrierInputs::LaneBarrierEdges(bool lane1, bool lane2, qint64 ticks) {
-    TRaceState& state = race_.state;
+    THeatModel& heat = race_.heat;
+    TRaceState& state = heat.state;
     for (int lane = 1; lane <= 2; ++lane) {
         if (!(lane == 1 ? lane1 : lane2)) continue;
-        QTimer* lockOut = lane == 1 ? sequence_.TimerGesperrtStop1 : sequence_.TimerGesperrtStop2;
-        if (lockOut->isActive()) {
+        if (heat.LockedOut(lane)) {
             emit LockOutPulse(lane, ticks);
             continue;
         }
-        if (sequence_.ArmFlag(lane)) {
+        if (heat.Armed(lane)) {
             const int n = ++state.LaneEventCount[lane];
             // Only four slots per lane: later events (after a re-arm by hand) are counted only.
             if (n <= 4) {
-                leds_[(lane - 1) * 4 + n]->SetValue(true);
+                heat.SetLamp(lane, n, true);
                 state.LaneTicks[lane][n] = ticks;
             }
+            heat.StateChanged();
             if (n >= race_.settings.BarrierCount) {
                 sequence_.StopLaneAt(lane, ticks);
                 sequence_.LockOutLane(lane);
             }
-        } else if (sequence_.ArmFlag(TRaceSequence::StartGroup)) {
-            sequence_.FalseStartButton(lane)->show();
+        } else if (heat.Armed(THeatModel::StartGroup)) {
+            heat.SetFalseStartButton(lane, true);
         }
     }
 }
@@ -109,7 +101,7 @@ void TBarrierInputs::bImit1Click(int tag, quint32 status) {
     TComLineEvent event;
     event.ticks = race_.HighResTimer1.NowTicks();
     event.status = status;
-    TRaceState& state = race_.state;
+    TRaceState& state = race_.heat.state;
     // The forced flags make the handlers take this as a change whatever the lines read.
     state.ImitStart = true;
     forced_ = true;
@@ -126,30 +118,15 @@ void TBarrierInputs::bImit1Click(int tag, quint32 status) {
     state.ImitStart = state.ImitLane1 = state.ImitLane2 = false;
 }
 
-void TBarrierInputs::ShowBarrierLamps() {
-    sequence_.ImageAmpel()->setVisible(race_.settings.ColSpeed0);
-    race_.settings.UpdateBarrierCount();
-    const int count = race_.settings.BarrierCount;
-    for (int k = 2; k <= 4; ++k) {
-        leds_[k]->setVisible(count >= k);
-        leds_[k + 4]->setVisible(count >= k);
-    }
-}
-
 void TBarrierInputs::ComPortOpen(quint32 levels) {
     // A contact already closed at open is the rest position, not an edge.
-    race_.state.PrevModemStatus = levels & (kModemCTS | kLaneLines);
+    race_.heat.state.PrevModemStatus = levels & (kModemCTS | kLaneLines);
     contactEdgeSeen_ = false;
-    sequence_.SetArmImagesVisible(true);
-    if (race_.settings.ColSpeed0) sequence_.SetStartLight(0);
+    race_.heat.SetBarriersConnected(true);
+    if (race_.settings.ColSpeed0) race_.heat.SetStartLight(THeatModel::LightRed);
 }
 
 void TBarrierInputs::ComPortClose() {
-    sequence_.SetArmImagesVisible(false);
-    sequence_.SetStartLight(2);
-}
-
-void TBarrierInputs::LampsOff() {
-    for (TLed* led : leds_)
-        led->SetValue(false);
+    race_.heat.SetBarriersConnected(false);
+    race_.heat.SetStartLight(THeatModel::LightDark);
 }

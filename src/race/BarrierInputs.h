@@ -4,20 +4,17 @@
 
 #include <QObject>
 
-class TLed;
 class TRaceSequence;
 struct Race;
 
 // Turns changes of the start contact and the light-barrier lines into race events: the start
 // contact starts the heat by its polarity, each lane's pulses are numbered and stamped, the
 // lamps light, and the lane's last configured barrier stops it. The imitation panel runs the
-// same handlers without hardware.
+// same handlers without hardware. Its lamps and offers are the heat model's.
 class TBarrierInputs : public QObject {
     Q_OBJECT
 public:
-    // leds: Led0 (start contact), Led1 … Led4 (lane 1), Led5 … Led8 (lane 2).
-    TBarrierInputs(Race& race, TRaceSequence& sequence, TLed* const (&leds)[9],
-                   QObject* parent = nullptr);
+    TBarrierInputs(Race& race, TRaceSequence& sequence, QObject* parent = nullptr);
 
     // A start-contact edge settling within this time of the previous one is its bounce.
     static constexpr qint64 kContactBounceTicks = 10'000'000; // 10 ms
@@ -35,13 +32,9 @@ public:
     // Imitation button 1 (start contact), 2 (lane 1) or 3 (lane 2); status is what the port
     // reads now (0 without a port).
     void bImit1Click(int tag, quint32 status);
-    void ShowBarrierLamps();
     // levels: the lines as they stood when the port opened; changes count from them.
     void ComPortOpen(quint32 levels);
     void ComPortClose();
-    void LampsOff();
-
-    TLed* Led(int index) const { return leds_[index]; }
 
 signals:
     // A pulse on a lane during its lock-out after the stop; it counts for nothing.
@@ -50,7 +43,6 @@ signals:
 private:
     Race& race_;
     TRaceSequence& sequence_;
-    TLed* leds_[9];
     bool forced_ = false; // an imitation is being handled: its input counts as a change
     bool contactEdgeSeen_ = false;
     qint64 lastContactEdge_ = 0;

@@ -3,12 +3,13 @@
 #include "Race.h"
 
 #include <QLocale>
+#include <QStringList>
 
 #include <algorithm>
 
 LaneResult ComputeLaneResult(const Race& race, int lane, qint64 stopTicks) {
     const TRaceSettings& settings = race.settings;
-    const TRaceState& state = race.state;
+    const TRaceState& state = race.heat.state;
     const qint64* events = state.LaneTicks[lane];
 
     LaneResult result;
@@ -62,4 +63,14 @@ ClockFace ClockFace::FromTime(int seconds, int milliseconds) {
 ClockFace ClockFace::FromTicks(qint64 ticks) {
     const qint64 ms = std::clamp<qint64>(TicksToMs(ticks), 0, 999999);
     return FromTime(int(ms / 1000), int(ms % 1000));
+}
+
+QString ResultLineText(const LaneResult& result, const TRaceSettings& settings) {
+    QStringList parts;
+    if (settings.ColSpeed1 && !result.reaction.isEmpty())
+        parts << QStringLiteral("Reaktion ") + result.reaction + QStringLiteral(" s");
+    if (settings.ColSpeed2 && !result.intermediate.isEmpty())
+        parts << QStringLiteral("Zwischen ") + result.intermediate + QStringLiteral(" s");
+    if (!result.speed.isEmpty()) parts << result.speed + QStringLiteral(" km/h");
+    return parts.join(QStringLiteral("   "));
 }

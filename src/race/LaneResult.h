@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 struct Race;
+struct TRaceSettings;
 
 // A lane's texts for its protocol row, computed when the lane stops.
 struct LaneResult {
@@ -13,7 +14,14 @@ struct LaneResult {
     QString finalTime;    // "Zeit"
     bool marked = false;  // the lane had the false start of this heat
     bool first = false;   // the lane is the heat's winner (FirstLane)
+
+    // What the displays call the winner: first, and without a false start.
+    bool Won() const { return first && !marked; }
 };
+
+// The results under a stopped lane's clock, on the TV and the results page: those whose
+// barrier is wired and that exist.
+QString ResultLineText(const LaneResult& result, const TRaceSettings& settings);
 
 // Texts of lane 1 or 2 stopped at stopTicks, from the race records.
 LaneResult ComputeLaneResult(const Race& race, int lane, qint64 stopTicks);

@@ -2,12 +2,10 @@
 
 #include "BarrierInputs.h"
 #include "LaneResult.h"
-#include "LaneTimer.h"
 #include "Race.h"
 #include "RaceSequence.h"
 
 #include <QLocale>
-#include <QSpinBox>
 
 #include <cstdlib>
 
@@ -25,7 +23,7 @@ QString SecondsSetting(int ms) {
 QList<TPlausibilityWarning> CheckLaneStop(const Race& race, int lane, qint64 stopTicks,
                                           bool barriersConnected) {
     const TRaceSettings& settings = race.settings;
-    const TRaceState& state = race.state;
+    const TRaceState& state = race.heat.state;
     QList<TPlausibilityWarning> warnings;
     if (lane == state.FalseStartLane) return warnings;
     const qint64 start = state.StartTicks;
@@ -107,8 +105,8 @@ TPlausibilityWarning LockOutPulseWarning(qint64 ticksAfterStop) {
 }
 
 TPlausibility::TPlausibility(const Race& race, TRaceSequence& sequence, TBarrierInputs& barriers,
-                             TFrame1* lane1, TFrame1* lane2, QObject* parent)
-    : QObject(parent), race_(race), sequence_(sequence), lane1_(lane1), lane2_(lane2) {
+                             QObject* parent)
+    : QObject(parent), race_(race), sequence_(sequence) {
     connect(&sequence, &TRaceSequence::CommandGiven, this, [this](TRaceCommand command) {
         if (command == TRaceCommand::Start) Clear();
     });
@@ -116,9 +114,9 @@ TPlausibility::TPlausibility(const Race& race, TRaceSequence& sequence, TBarrier
     connect(&sequence, &TRaceSequence::LaneStopped, this, &TPlausibility::LaneStopped);
     connect(&barriers, &TBarrierInputs::LockOutPulse, this, [this](int lane, qint64 ticks) {
         // One sign per heat is enough; a barrier that chatters does so again and again.
-        if (!stopped_[lane] || chattered_[lane] || lane == race_.state.FalseStartLane) return;
+        if (!stopped_[lane] || chattered_[lane] || lane == race_.heat.state.FalseStartLane) return;
         chattered_[lane] = true;
-        Warn(lane, LockOutPulseWarning(ticks - Frame(lane)->StopTicks()), ticks);
+        Warn(lane, LockOutPulseWarning(ticks - StopTicks(lane)), ticks);
     });
 }
 
@@ -139,21 +137,25 @@ void TPlausibility::Clear() {
 
 void TPlausibility::Warn(int lane, const TPlausibilityWarning& warning, qint64 ticks) {
     found_[lane].append(warning);
-    emit Warned(lane, Frame(lane)->editStartN1->text(), warning, ticks);
+    emit Warned(lane, race_.heat.StartNumberText(lane), warning, ticks);
+}
+
+qint64 TPlausibility::StopTicks(int lane) const {
+    return race_.heat.Lane(lane).stopTicks;
 }
 
 void TPlausibility::LaneStopped(int lane) {
     // A false start declared after the lane's own stop: its time no longer counts.
     if (stopped_[lane]) return;
     stopped_[lane] = true;
-    const qint64 stop = Frame(lane)->StopTicks();
+    const qint64 stop = StopTicks(lane);
     for (const TPlausibilityWarning& warning :
          CheckLaneStop(race_, lane, stop, sequence_.PortOpen()))
         Warn(lane, warning, stop);
     const int other = lane == 1 ? 2 : 1;
-    const int falseStart = race_.state.FalseStartLane;
+    const int falseStart = race_.heat.state.FalseStartLane;
     if (stopped_[other] && falseStart != lane && falseStart != other)
-        if (const auto pair = CheckStopPair(lane1_->StopTicks(), lane2_->StopTicks()))
+        if (const auto pair = CheckStopPair(StopTicks(1), StopTicks(2)))
             for (int l = 1; l <= 2; ++l)
                 Warn(l, *pair, stop);
 }

@@ -7,7 +7,6 @@
 #include <optional>
 
 class TBarrierInputs;
-class TFrame1;
 class TRaceSequence;
 struct Race;
 
@@ -40,7 +39,7 @@ class TPlausibility : public QObject {
     Q_OBJECT
 public:
     TPlausibility(const Race& race, TRaceSequence& sequence, TBarrierInputs& barriers,
-                  TFrame1* lane1, TFrame1* lane2, QObject* parent = nullptr);
+                  QObject* parent = nullptr);
 
     // The reasons found for the lane in this heat.
     QStringList Reasons(int lane) const;
@@ -54,12 +53,10 @@ private:
     void Clear();
     void LaneStopped(int lane);
     void Warn(int lane, const TPlausibilityWarning& warning, qint64 ticks);
-    TFrame1* Frame(int lane) const { return lane == 1 ? lane1_ : lane2_; }
+    qint64 StopTicks(int lane) const;
 
     const Race& race_;
     TRaceSequence& sequence_;
-    TFrame1* lane1_;
-    TFrame1* lane2_;
     bool stopped_[3] = {};
     bool chattered_[3] = {};
     QList<TPlausibilityWarning> found_[3];

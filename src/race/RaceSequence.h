@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HeatModel.h"
 #include "RaceCommand.h"
 
 #include <QObject>
@@ -7,40 +8,25 @@
 #include <functional>
 #include <optional>
 
+class HeatProtocol;
 class QAction;
-class QCheckBox;
-class QLabel;
 class QTimer;
-class TFrame1;
-class TOperatorButton;
 struct Race;
-
-// The window's controls that a heat drives.
-struct RaceControls {
-    TFrame1* FrameT1 = nullptr;
-    TFrame1* FrameT2 = nullptr;
-    TOperatorButton* bSTART = nullptr;
-    TOperatorButton* bSTOP1 = nullptr;
-    TOperatorButton* bSTOP2 = nullptr;
-    TOperatorButton* bRESET = nullptr;
-    TOperatorButton* bFehlStart1 = nullptr;
-    TOperatorButton* bFehlStart2 = nullptr;
-    QLabel* ImageLSstart = nullptr;
-    QLabel* ImageLSstop1 = nullptr;
-    QLabel* ImageLSstop2 = nullptr;
-    QLabel* ImageAmpel = nullptr;
-    QCheckBox* cbAutomatisch = nullptr;
-};
 
 // The state machine of a heat: START, the lane stops, false starts, reset, the arming of the
 // three barrier inputs with their lock-outs, the start light and the automatic reset. Buttons,
 // keys and barrier events all go through the same actions; a disabled action does nothing.
+// It reads and writes only the heat model; what the windows show follows the model.
 class TRaceSequence : public QObject {
     Q_OBJECT
 public:
-    enum Group { StartGroup = 0, Lane1Group = 1, Lane2Group = 2 };
+    enum Group {
+        StartGroup = THeatModel::StartGroup,
+        Lane1Group = THeatModel::Lane1Group,
+        Lane2Group = THeatModel::Lane2Group
+    };
 
-    TRaceSequence(Race& race, const RaceControls& controls, QObject* parent = nullptr);
+    explicit TRaceSequence(Race& race, QObject* parent = nullptr);
 
     // Names who gives the commands handled while it lives. The outermost one counts: a reset
     // that a START runs first has the START's source. Commands reached through the actions
@@ -58,7 +44,8 @@ public:
     };
     TCommandSource CurrentSource() const { return source_.value_or(TCommandSource::Key); }
 
-    // Entries of the hidden menu this sequence owns, with their shortcuts.
+    // Entries of the hidden menu this sequence owns, with their shortcuts. Whether they are
+    // enabled follows the heat model.
     QAction* mStart;
     QAction* mFehlstart1;
     QAction* mFehlstart2;
@@ -74,14 +61,17 @@ public:
     QTimer* TimerGesperrtStop2;
     QTimer* TimerReset;
 
+    THeatModel& Heat() const;
     // 1 armed (events accepted), 0 blocked.
-    int ArmFlag(int group) const { return armed_[group]; }
-    // The barrier hardware is connected: the arming images are shown.
-    bool PortOpen() const;
+    int ArmFlag(int group) const { return Heat().Armed(group); }
+    // The barrier hardware is connected.
+    bool PortOpen() const { return Heat().BarriersConnected(); }
     // The picture index the start light shows.
-    int StartLight() const { return startLight_; }
-    void SetStartLight(int picture);
+    int StartLight() const { return Heat().StartLight(); }
+    void SetStartLight(int picture) { Heat().SetStartLight(picture); }
     void SetSoundPlayer(std::function<void(const QString&)> player) { player_ = std::move(player); }
+    // Where the lanes' rows are prepared and written; none means the results go nowhere.
+    void SetProtocol(HeatProtocol* protocol) { protocol_ = protocol; }
 
     // A start or stop at a known instant (a barrier's) instead of the moment of handling.
     void mStartClick(std::optional<qint64> instant = {});
@@ -98,13 +88,11 @@ public:
     void PlaySignal(const QString& file);
     void TimerGesperrtTimer(QTimer* sender);
     void TimerResetTimer();
+    // The operator's buttons: START and the stops act on the press, the others on a click.
     void bSTARTMouseDown();
     void bSTOPMouseDown(int lane);
-
-    TOperatorButton* FalseStartButton(int lane) const;
-    QLabel* ImageAmpel() const { return c_.ImageAmpel; }
-    // The arming images show while the barrier port is open.
-    void SetArmImagesVisible(bool visible);
+    void bRESETClick();
+    void bFehlStartButtonClick(int lane);
 
 signals:
     // A command is being carried out; ticks is its instant (a lane's stop instant, START's).
@@ -116,23 +104,19 @@ signals:
     // The clocks show zero again and the start numbers moved on.
     void DisplayReset();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    TFrame1* Frame(int lane) const;
     QAction* StopAction(int lane) const;
     QAction* FalseStartAction(int lane) const;
-    TOperatorButton* StopButton(int lane) const;
-    QLabel* ArmImage(int group) const;
-    void SetReset(bool enabled);
+    QTimer* LockOutTimer(int group) const;
+    void UpdateActions();
+    void StartLane(int lane);
     void StopLane(int lane, qint64 instant);
+    void ResetLane(int lane);
+    void OfferFalseStart(int lane, bool offered);
     bool ManualMode() const { return !PortOpen(); }
 
     Race& race_;
-    RaceControls c_;
-    int armed_[3] = {0, 0, 0};
-    int startLight_ = 2;
+    HeatProtocol* protocol_ = nullptr;
     std::function<void(const QString&)> player_;
     std::optional<TCommandSource> source_;
 };

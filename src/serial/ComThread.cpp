@@ -1,7 +1,7 @@
 #include "ComThread.h"
 
 #include "LineEventQueue.h"
-#include "race/HighResTimer.h"
+#include "base/HighResTimer.h"
 
 #include <chrono>
 

@@ -1,6 +1,6 @@
 #include "LineTestDialog.h"
 
-#include "race/HighResTimer.h"
+#include "base/HighResTimer.h"
 #include "serial/ComPort.h"
 #include "widgets/Led.h"
 

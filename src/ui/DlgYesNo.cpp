@@ -1,6 +1,6 @@
 #include "DlgYesNo.h"
 
-#include "Program.h"
+#include "base/Program.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #include "JournalViewerModel.h"
 
-#include "race/HighResTimer.h"
+#include "base/HighResTimer.h"
 
 #include <QColor>
 #include <QFont>

@@ -4,44 +4,37 @@
 #include "race/RaceCommand.h"
 #include "serial/ComPort.h"
 
-#include <QDateTime>
 #include <QWidget>
 
 #include <optional>
 
 class QAction;
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QLineEdit;
 class QMenu;
-class QTimer;
-class QPushButton;
-class QToolButton;
+class SignalPlayer;
 class TBackgroundWriter;
-class TFileNotices;
 class TBarrierInputs;
-class TJournal;
-class TJournalViewer;
-class TLineTestDialog;
-class TPlausibility;
-struct TBarrierLayout;
-struct TPlausibilityWarning;
-class TLed;
+class TBarrierPort;
 class TCfgDialog;
 class TFDlgYesNo;
+class TFileNotices;
 class TFormMonitor2;
+class THeatControls;
+class TJournal;
+class TJournalRecorder;
+class TJournalViewer;
+class TLineTestDialog;
+class TLiveResults;
+class TPlausibility;
 class TProtocolFiles;
-class TFrame1;
-class TLiveFeed;
-class TLiveServer;
-class TOperatorButton;
+class TRaceArea;
 class TRaceSequence;
 class TSortGrid;
-class SignalPlayer;
+class TTopBar;
+struct TBarrierLayout;
 
-// The operator's console: the lane clocks and operator buttons above the results protocol.
-// It wires the controls to the race sequence and the protocol; the rules live in those.
+// The operator's console: the top bar, the race area with the lane clocks and the operator's
+// buttons, and the results protocol below. It builds, lays out and connects; the rules live in
+// the heat model, the sequence, the protocol and the files.
 class TFormMain : public QWidget {
     Q_OBJECT
 public:
@@ -51,78 +44,36 @@ public:
 
     Race race;
 
-    QWidget* Panel1;
-    QToolButton* bHelp;
-    QToolButton* bCFG;
-    QLabel* LabelLogo;
-    QLabel* PanelDate;
-    QWidget* PanelLeft;
-    QLineEdit* eTitle;
-    QLabel* ImageTitle;
-    TFrame1* FrameT1;
-    TFrame1* FrameT2;
-    TOperatorButton* bSTART;
-    TOperatorButton* bSTOP1;
-    TOperatorButton* bSTOP2;
-    TOperatorButton* bRESET;
-    TOperatorButton* bFehlStart1;
-    TOperatorButton* bFehlStart2;
-    TOperatorButton* bAVARIA;
-    QLabel* ImageLSstart;
-    QLabel* ImageLSstop1;
-    QLabel* ImageLSstop2;
-    QLabel* ImageAmpel;
-    QCheckBox* cbAutomatisch;
-    QComboBox* cbKlass;
-    QLabel* ImageTVAus;
-    QLabel* ImageTVEin;
-    QWidget* PanelImit;
-    QPushButton* bImit1;
-    QPushButton* bImit2;
-    QPushButton* bImit3;
-    // Led[0] start contact, Led[1] … Led[4] lane 1, Led[5] … Led[8] lane 2.
-    TLed* Led[9];
-    QLabel* Panel4;
-    QToolButton* sbLoad;
-    QToolButton* sbSave;
-    QToolButton* sbExcel;
-    QToolButton* sbInet;
-    QToolButton* sbNextKrug;
-    QToolButton* sbPrint;
-    QToolButton* sbCLS;
+    TTopBar* Panel1;
+    TRaceArea* PanelLeft;
     TSortGrid* SortGrid1 = nullptr;
     TRaceSequence* Sequence;
+    // The race area's buttons, pictures and lamps show the heat.
+    THeatControls* HeatControls;
     TBarrierInputs* Barriers;
+    // The serial port of the start contact and the barriers; ComPort is its component.
+    TBarrierPort* BarrierPort;
     TComPort* ComPort;
-    // Bit n-1 for each serial port n found at start-up; the highest in the high 16 bits.
-    quint32 PortsPresent = 0;
     // What the scan at start-up found, with the adapters' names.
     TPortScan PortScan;
-    // What the operator must know about the barrier port: shown, never asked.
-    QLabel* LabPortNotice;
     // Writes the backup and the journal away from this thread.
     TBackgroundWriter* FileWriter;
     // Files that cannot be written, for the notice bar.
     TFileNotices* FileNotices;
     // The race day's raw events, commands and results, beside the backup.
     TJournal* Journal;
+    TJournalRecorder* Recorder;
     TJournalViewer* JournalViewer = nullptr;
-    // Checks each lane's result; what it finds is shown here until the reset.
+    // Checks each lane's result; what it finds is shown in the race area until the reset.
     TPlausibility* Plausibility;
-    QLabel* LabWarnings;
     // Open while the operator tests the lines: their events then start and stop nothing.
     TLineTestDialog* LineTest = nullptr;
     TFDlgYesNo* FDlgYesNo;
     TFormMonitor2* FMonitor2;
     TProtocolFiles* Files;
     TCfgDialog* CfgDialog;
-    QTimer* TimerDate;
-    // The results page on the local network: the feed only while LiveResults is on, the server
-    // (idle when off) from the first time it is switched on.
-    TLiveServer* LiveServer = nullptr;
-    TLiveFeed* LiveFeed = nullptr;
-    // Why the results page is not served, for the notice bar; empty when it is.
-    QString LiveNotice;
+    // The results page on the local network.
+    TLiveResults* Live = nullptr;
     // Why the settings will not be kept, for the notice bar; empty when they will.
     QString SettingsNotice;
 
@@ -145,11 +96,8 @@ public:
     // What the operator must know about port n, empty when there is nothing.
     QString PortNotice(int port) const;
     void ShowPortNotice();
-    // Starts, moves or stops the results page as LiveResults and LivePort say.
-    void ApplyLiveResults();
     void UpdateProtocolCommands();
     void FormResize();
-    void ShowDate(const QDateTime& now);
     void sbCLSClick();
     void bAVARIAClick();
     void est1Click();
@@ -158,15 +106,12 @@ public:
     void ShowJournal();
     // The line test for the barriers given, on the port that is open.
     void OpenLineTest(const TBarrierLayout& barriers);
-    // Stored settings into the window: bounds, title, port, lock-out time; a notice when they
-    // cannot be stored at exit.
+    // Stored settings into the settings record and the window: bounds, title, lock-out time;
+    // a notice when they cannot be stored at exit.
     void ApplyStoredSettings();
-    // The window's bounds and title, and the race settings, into the store; the message when
-    // they could not be written.
+    // The window's bounds and the settings record into the store; the message when they
+    // could not be written.
     std::optional<QString> StoreSettings();
-
-    // The maker's web page, opened by the logo.
-    static const QString kMakerPage;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -174,22 +119,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void CreateTopBar();
-    void CreateRaceArea();
-    void CreateProtocolBar();
     void CreateHiddenMenu();
-    void CreateImitationPanel();
-    void CreatePort(TSerialDeviceFactory devices);
-    void CreateJournal();
+    void CreateFiles();
+    void ConnectProtocolCommands();
     void StartUp();
-    // A command on the protocol into the journal, after it ran; with the current row's
-    // results for a command on one row.
-    void JournalProtocolCommand(const QString& name, TCommandSource source, bool row,
-                                const QString& text = {});
-    void LaneWarned(int lane, const QString& startNumber, const TPlausibilityWarning& warning,
-                    qint64 ticks);
     void ShowWarnings();
 
     SignalPlayer* player_;
-    TPortCondition journaledCondition_;
 };

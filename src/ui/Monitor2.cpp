@@ -1,9 +1,12 @@
 #include "Monitor2.h"
 
+#include "DialogLifter.h"
+#include "TvParts.h"
+#include "TvScale.h"
 #include "live/LiveAddress.h"
 #include "protocol/ProtocolModel.h"
-#include "race/LaneTimer.h"
-#include "race/RaceSettings.h"
+#include "race/Race.h"
+#include "ui/LaneTimer.h"
 #include "widgets/Digit.h"
 
 #include <QApplication>
@@ -18,97 +21,10 @@
 
 #include <cmath>
 
-namespace {
-
-// The lane frames were designed at 96 dots per inch; their font sizes are read in points there.
-constexpr int kDesignDpi = 96;
-
-const QColor kLime(0x00, 0xFF, 0x00);
-const QColor kRed(0xFF, 0x00, 0x00);
-const QColor kYellow(0xFF, 0xFF, 0x00);
-
-// Integer a * b / c rounded to nearest, halves away from zero, for non-negative values.
-int MulDiv(int a, int b, int c) {
-    return int((qint64(a) * b + c / 2) / c);
-}
-
-void SetColors(QWidget* widget, const QColor& text, const QColor& background = Qt::black) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, background);
-    palette.setColor(QPalette::WindowText, text);
-    widget->setPalette(palette);
-}
-
-QWidget* BlackPanel(QWidget* parent) {
-    auto* panel = new QWidget(parent);
-    SetColors(panel, Qt::white);
-    panel->setAutoFillBackground(true);
-    return panel;
-}
-
-QLabel* BarLabel(QWidget* bar, const QColor& color, Qt::Alignment alignment) {
-    auto* label = new QLabel(bar);
-    SetColors(label, color);
-    label->setAlignment(alignment | Qt::AlignVCenter);
-    return label;
-}
-
-// Cuts its text with "…" at its width, so a long name never pushes the ready number away.
-class ElidedLabel : public QLabel {
-public:
-    explicit ElidedLabel(QWidget* parent) : QLabel(parent) {
-        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setPen(palette().color(QPalette::WindowText));
-        const QRect area = contentsRect();
-        painter.drawText(area, int(alignment()),
-                         fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
-    }
-};
-
-QLabel* Comma(QWidget* parent) {
-    auto* label = new QLabel(QStringLiteral(","), parent);
-    QFont font(QStringLiteral("Times New Roman"));
-    font.setStyleHint(QFont::Serif);
-    font.setBold(true);
-    font.setPixelSize(64);
-    label->setFont(font);
-    // Same anchoring as on the lane frame, so the scaled comma sits where it sits there.
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    label->setAttribute(Qt::WA_TranslucentBackground);
-    SetColors(label, kYellow);
-    return label;
-}
-
-void MakeRow(QWidget* parent, TDigit** row[6]) {
-    for (int i = 0; i < 6; ++i) {
-        auto* digit = new TDigit(parent);
-        digit->SetColor(Qt::black);
-        digit->SetColorOff(Qt::black);
-        digit->SetColorOn(i < 2 ? DigitPalette[0] : kYellow);
-        digit->SetValueBinary(125);
-        digit->SetThickness(5);
-        digit->SetSeparation(1);
-        *row[i] = digit;
-    }
-}
-
-void SetFontPixels(QWidget* widget, const QFont& base, int pixels) {
-    QFont font = base;
-    font.setPixelSize(qMax(1, pixels));
-    widget->setFont(font);
-}
-
-} // namespace
-
-TFormMonitor2::TFormMonitor2(TFrame1* laneFrame1, TFrame1* laneFrame2,
-                             const TRaceSettings& settings, QWidget* parent)
+TFormMonitor2::TFormMonitor2(const Race& race, TFrame1* laneFrame1, TFrame1* laneFrame2,
+                             QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      frame1_(laneFrame1), frame2_(laneFrame2), settings_(settings) {
+      frame1_(laneFrame1), frame2_(laneFrame2), settings_(race.settings), heat_(race.heat) {
     Q_ASSERT(frame1_ && frame2_);
     setWindowTitle(QStringLiteral("Monitor 2"));
     // Closing the operator's window must end the program even while the TV shows.
@@ -136,11 +52,11 @@ TFormMonitor2::TFormMonitor2(TFrame1* laneFrame1, TFrame1* laneFrame2,
     for (int i = 0; i < 2; ++i) {
         QWidget* bar = BlackPanel(PanelTimer);
         LaneExtras& extras = Extras[i];
-        *starts[i] = BarLabel(bar, kLime, Qt::AlignLeft);
+        *starts[i] = BarLabel(bar, kTvLime, Qt::AlignLeft);
         extras.name = new ElidedLabel(bar);
         SetColors(extras.name, Qt::white);
         extras.name->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        *nexts[i] = BarLabel(bar, kRed, Qt::AlignRight);
+        *nexts[i] = BarLabel(bar, kTvRed, Qt::AlignRight);
         auto* row = new QHBoxLayout(bar);
         row->setContentsMargins(0, 0, 0, 0);
         row->setSpacing(0);
@@ -151,11 +67,11 @@ TFormMonitor2::TFormMonitor2(TFrame1* laneFrame1, TFrame1* laneFrame2,
 
         // Its mask leaves only the ring.
         extras.winFrame = BlackPanel(PanelTimer);
-        SetColors(extras.winFrame, Qt::black, kLime);
+        SetColors(extras.winFrame, Qt::black, kTvLime);
         extras.winFrame->hide();
         extras.resultBar = BlackPanel(PanelTimer);
         extras.winBadge = new QLabel(QStringLiteral("SIEG"), extras.resultBar);
-        SetColors(extras.winBadge, Qt::black, kLime);
+        SetColors(extras.winBadge, Qt::black, kTvLime);
         extras.winBadge->setAutoFillBackground(true);
         extras.winBadge->setAlignment(Qt::AlignCenter);
         extras.winBadge->hide();
@@ -191,17 +107,14 @@ TFormMonitor2::TFormMonitor2(TFrame1* laneFrame1, TFrame1* laneFrame2,
     for (QLabel* live : {LabLiveAddress, ImageLiveQr})
         live->hide();
 
+    connect(&race.heat, &THeatModel::LaneResultShown, this, &TFormMonitor2::ShowResult);
+    connect(&race.heat, &THeatModel::LaneChanged, this, [this](int lane) {
+        SetLaneNumbers(lane, heat_.Lane(lane).startNumber, heat_.Lane(lane).readyNumber);
+    });
+    connect(&race.heat, &THeatModel::LaneCleared, this, &TFormMonitor2::ClearResult);
     for (TFrame1* frame : {frame1_, frame2_}) {
         connect(frame, &TFrame1::ClockShown, this,
                 [this, frame](const ClockFace& face) { ShowClockFace(frame->Tag(), face); });
-        connect(frame, &TFrame1::ResultShown, this,
-                [this, frame](const LaneResult& result) { ShowResult(frame->Tag(), result); });
-        connect(frame, &TFrame1::Cleared, this, [this, frame] { ClearResult(frame->Tag()); });
-        auto numbersChanged = [this, frame] {
-            SetLaneNumbers(frame->Tag(), frame->editStartN1->value(), frame->editStartN2->value());
-        };
-        connect(frame->editStartN1, &QSpinBox::valueChanged, this, numbersChanged);
-        connect(frame->editStartN2, &QSpinBox::valueChanged, this, numbersChanged);
         // Start from what the lane shows now, not from a design value.
         ClockFace face;
         const TDigit* shown[6] = {frame->Digit4, frame->Digit5, frame->Digit6,
@@ -214,33 +127,15 @@ TFormMonitor2::TFormMonitor2(TFrame1* laneFrame1, TFrame1* laneFrame2,
     }
     RefreshStartLabels();
 
-    // Dialogs opened while this window covers the operator's screen are kept above it; a
-    // native dialog is no widget and could not be.
-    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-    qApp->installEventFilter(this);
+    // Dialogs opened while this window covers the operator's screen are kept above it.
+    auto* lifter = new TDialogLifter(this);
+    lifter->SetCovering([this] { return CoversOperatorScreen(); });
 
     // A monitor that goes away must not leave the window on a screen that no longer exists.
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, &TFormMonitor2::Placement,
             Qt::QueuedConnection);
 
     Placement();
-}
-
-int TFormMonitor2::PointsToPixels(int points) {
-    return MulDiv(points, kDesignDpi, 72);
-}
-
-int TFormMonitor2::FontPoints(const QFont& font) {
-    if (font.pixelSize() > 0) return MulDiv(font.pixelSize(), 72, kDesignDpi);
-    return qRound(font.pointSizeF());
-}
-
-int TFormMonitor2::RoundHalfEven(double value) {
-    const double lower = std::floor(value);
-    const double fraction = value - lower;
-    if (fraction > 0.5) return int(lower) + 1;
-    if (fraction < 0.5) return int(lower);
-    return std::fmod(lower, 2.0) == 0.0 ? int(lower) : int(lower) + 1;
 }
 
 QString TFormMonitor2::StartLabelText(int startNumber) {
@@ -265,34 +160,18 @@ void TFormMonitor2::Placement() {
 }
 
 void TFormMonitor2::FitTo(const QRect& bounds) {
-    const int frameWidth = frame1_->width();
-    if (frameWidth > 0) {
-        // The rows were laid out for a 4:3 screen: on a wider one its height sets the scale,
-        // or the lane 2 row would be drawn across lane 1.
-        k_ = bounds.height() * 4 < bounds.width() * 3
-                 ? double(bounds.height()) / (frameWidth * 0.75)
-                 : double(bounds.width()) / frameWidth;
-    }
+    k_ = TTvScale::FactorFor(bounds.size(), frame1_->width());
     setGeometry(bounds);
     Layout();
 }
 
-QRect TFormMonitor2::Scaled(const QRect& source) const {
-    // Edges are scaled, not sizes, so neighbouring controls keep their gaps.
-    const int left = left_ + RoundHalfEven(source.left() * k_);
-    const int top = RoundHalfEven(source.top() * k_);
-    const int right = left_ + RoundHalfEven((source.left() + source.width()) * k_);
-    const int bottom = RoundHalfEven((source.top() + source.height()) * k_);
-    return QRect(left, top, right - left, bottom - top);
-}
-
-void TFormMonitor2::ScaleRow(TFrame1* source, TDigit* const row[6]) {
+void TFormMonitor2::ScaleRow(const TTvScale& scale, TFrame1* source, TDigit* const row[6]) {
     const TDigit* from[6] = {source->Digit4, source->Digit5, source->Digit6,
                              source->Digit7, source->Digit8, source->Digit9};
     for (int i = 0; i < 6; ++i) {
-        row[i]->setGeometry(Scaled(from[i]->geometry()));
+        row[i]->setGeometry(scale.Scaled(from[i]->geometry()));
         // Only after sizing: the digit refuses a stroke wider than half its size.
-        row[i]->SetThickness(RoundHalfEven(from[i]->Thickness() * k_));
+        row[i]->SetThickness(scale.Scaled(from[i]->Thickness()));
     }
 }
 
@@ -301,18 +180,16 @@ void TFormMonitor2::Layout() {
     PanelTimer->setGeometry(Panel1->rect());
     const int clientWidth = PanelTimer->width();
     const int clientHeight = PanelTimer->height();
-    left_ = std::max(0, (clientWidth - RoundHalfEven(frame1_->width() * k_)) / 2);
+    const TTvScale scale(k_, frame1_->width(), clientWidth);
 
     TDigit* const row1[6] = {Digit4, Digit5, Digit6, Digit7, Digit8, Digit9};
     TDigit* const row2[6] = {Digit4a, Digit5a, Digit6a, Digit7a, Digit8a, Digit9a};
-    ScaleRow(frame1_, row1);
+    ScaleRow(scale, frame1_, row1);
 
-    LabSec->setGeometry(Scaled(frame1_->LabSec->geometry()));
-    SetFontPixels(LabSec, LabSec->font(),
-                  PointsToPixels(RoundHalfEven(FontPoints(frame1_->LabSec->font()) * k_)));
+    LabSec->setGeometry(scale.Scaled(frame1_->LabSec->geometry()));
+    SetFontPixels(LabSec, LabSec->font(), scale.FontPixels(frame1_->LabSec->font()));
 
-    const int barPoints = RoundHalfEven(FontPoints(frame1_->font()) * k_);
-    const int barHeight = PointsToPixels(barPoints);
+    const int barHeight = scale.FontPixels(frame1_->font());
     for (QWidget* bar : {PanelLab1, PanelLab2}) {
         SetFontPixels(bar, font(), barHeight);
         bar->setGeometry(0, bar->y(), clientWidth, barHeight);
@@ -323,25 +200,24 @@ void TFormMonitor2::Layout() {
     for (QLabel* label : {LabStart2, LabNext2})
         label->setFont(PanelLab2->font());
 
-    ScaleRow(frame2_, row2);
+    ScaleRow(scale, frame2_, row2);
     // The lane 2 row sits on the bottom edge whatever the monitor's aspect ratio.
-    const int row2Top = clientHeight - RoundHalfEven(Digit4a->height() * 1.2);
+    const int row2Top = clientHeight - TTvScale::RoundHalfEven(Digit4a->height() * 1.2);
     for (TDigit* digit : row2)
         digit->move(digit->x(), row2Top);
     const int d = Digit4a->y() - Digit4->y();
 
-    LabSec2->setGeometry(Scaled(frame2_->LabSec->geometry()));
-    SetFontPixels(LabSec2, LabSec2->font(),
-                  PointsToPixels(RoundHalfEven(FontPoints(frame2_->LabSec->font()) * k_)));
+    LabSec2->setGeometry(scale.Scaled(frame2_->LabSec->geometry()));
+    SetFontPixels(LabSec2, LabSec2->font(), scale.FontPixels(frame2_->LabSec->font()));
     LabSec2->move(LabSec2->x(), LabSec->y() + d);
 
-    PanelLab1->move(0, Digit4->y() - RoundHalfEven(PanelLab1->height() * 1.2));
-    PanelLab2->move(0, Digit4a->y() - RoundHalfEven(PanelLab2->height() * 1.2));
+    PanelLab1->move(0, Digit4->y() - TTvScale::RoundHalfEven(PanelLab1->height() * 1.2));
+    PanelLab2->move(0, Digit4a->y() - TTvScale::RoundHalfEven(PanelLab2->height() * 1.2));
 
-    SetColors(LabStart1, kLime);
-    SetColors(LabStart2, kLime);
-    SetColors(LabNext1, kRed);
-    SetColors(LabNext2, kRed);
+    SetColors(LabStart1, kTvLime);
+    SetColors(LabStart2, kTvLime);
+    SetColors(LabNext1, kTvRed);
+    SetColors(LabNext2, kTvRed);
 
     SetFontPixels(PanelTitle, font(), barHeight);
     PanelTitle->setGeometry(0, 0, clientWidth, PanelLab1->height());
@@ -350,8 +226,8 @@ void TFormMonitor2::Layout() {
 
 void TFormMonitor2::LayoutExtras() {
     // The frame and the result line fit into the gaps the rows leave; nothing else moves.
-    const int ring = std::max(2, RoundHalfEven(k_ * 1.5));
-    const int outset = ring + std::max(1, RoundHalfEven(k_));
+    const int ring = std::max(2, TTvScale::RoundHalfEven(k_ * 1.5));
+    const int outset = ring + std::max(1, TTvScale::RoundHalfEven(k_));
     const QRect rows[2] = {Digit4->geometry().united(Digit9->geometry()),
                            Digit4a->geometry().united(Digit9a->geometry())};
     const int limits[2] = {PanelLab2->y(), PanelTimer->height()};
@@ -417,7 +293,7 @@ void TFormMonitor2::LayoutLive() {
     LabLiveAddress->raise();
 
     // The clocks keep their places: the code gets what is left beside them, at the bottom.
-    const int gap = std::max(2, RoundHalfEven(k_ * 2));
+    const int gap = std::max(2, TTvScale::RoundHalfEven(k_ * 2));
     const int left =
         std::max(Extras[0].winFrame->geometry().right(), Extras[1].winFrame->geometry().right()) +
         gap;
@@ -476,17 +352,6 @@ void TFormMonitor2::SetLaneNumbers(int lane, int startNumber, int readyNumber) {
     RefreshNames();
 }
 
-QString TFormMonitor2::RiderName(const TProtocolModel& protocol, int startNumber) {
-    const int row = protocol.FindStartRow(QString::number(startNumber));
-    if (row == 0) return {};
-    QStringList parts;
-    for (int column : {int(ColName), int(ColFirstName)}) {
-        const QString part = protocol.Cell(row, column).simplified();
-        if (!part.isEmpty()) parts << part;
-    }
-    return parts.join(u' ');
-}
-
 void TFormMonitor2::SetProtocol(const TProtocolModel* protocol) {
     if (protocol_) disconnect(protocol_, nullptr, this, nullptr);
     protocol_ = protocol;
@@ -500,30 +365,18 @@ void TFormMonitor2::SetProtocol(const TProtocolModel* protocol) {
 }
 
 void TFormMonitor2::RefreshNames() {
-    for (TFrame1* frame : {frame1_, frame2_}) {
-        ExtrasOf(frame->Tag())
-            .name->setText(protocol_ ? RiderName(*protocol_, frame->editStartN1->value())
-                                     : QString());
-    }
-}
-
-QString TFormMonitor2::ResultLineText(const LaneResult& result, const TRaceSettings& settings) {
-    QStringList parts;
-    if (settings.ColSpeed1 && !result.reaction.isEmpty())
-        parts << QStringLiteral("Reaktion ") + result.reaction + QStringLiteral(" s");
-    if (settings.ColSpeed2 && !result.intermediate.isEmpty())
-        parts << QStringLiteral("Zwischen ") + result.intermediate + QStringLiteral(" s");
-    if (!result.speed.isEmpty()) parts << result.speed + QStringLiteral(" km/h");
-    return parts.join(QStringLiteral("   "));
+    for (int lane = 1; lane <= 2; ++lane)
+        ExtrasOf(lane).name->setText(protocol_ ? protocol_->RiderName(heat_.Lane(lane).startNumber)
+                                               : QString());
 }
 
 void TFormMonitor2::ShowResult(int lane, const LaneResult& result) {
     const LaneExtras& extras = ExtrasOf(lane);
     // A false start takes the place of the results and never wins.
-    const bool winner = result.first && !result.marked;
+    const bool winner = result.Won();
     extras.result->setText(result.marked ? QStringLiteral("FEHLSTART")
                                          : ResultLineText(result, settings_));
-    SetColors(extras.result, result.marked ? kRed : QColor(Qt::white));
+    SetColors(extras.result, result.marked ? kTvRed : QColor(Qt::white));
     extras.winBadge->setVisible(winner);
     extras.winFrame->setVisible(winner);
 }
@@ -545,48 +398,12 @@ void TFormMonitor2::SetTitle(const QString& title) {
 }
 
 void TFormMonitor2::RefreshStartLabels() {
-    for (TFrame1* frame : {frame1_, frame2_})
-        SetLaneNumbers(frame->Tag(), frame->editStartN1->value(), frame->editStartN2->value());
+    for (int lane = 1; lane <= 2; ++lane)
+        SetLaneNumbers(lane, heat_.Lane(lane).startNumber, heat_.Lane(lane).readyNumber);
 }
 
 bool TFormMonitor2::CoversOperatorScreen() const {
     return isVisible() && placedScreen_ == 0;
-}
-
-bool TFormMonitor2::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    // Only what the program opens itself; a window restored by the desktop stays where it is.
-    if ((type == QEvent::Show || type == QEvent::Hide) && !event->spontaneous() &&
-        watched != this && watched->isWidgetType()) {
-        auto* window = static_cast<QWidget*>(watched);
-        const Qt::WindowType kind = window->windowType();
-        if (window->isWindow() &&
-            (kind == Qt::Window || kind == Qt::Dialog || kind == Qt::Tool || kind == Qt::Sheet))
-            LiftAbove(window, type);
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void TFormMonitor2::LiftAbove(QWidget* window, QEvent::Type shownOrHidden) {
-    QWindow* handle = window->windowHandle();
-    const qsizetype index = lifted_.indexOf(window);
-    if (shownOrHidden == QEvent::Show) {
-        if (!CoversOperatorScreen() || index >= 0 || !handle) return;
-        handle->setFlag(Qt::WindowStaysOnTopHint, true);
-        lifted_.append(window);
-        return;
-    }
-    if (index < 0) return;
-    lifted_.removeAt(index);
-    lifted_.removeAll(nullptr); // closed by being deleted
-    if (handle) handle->setFlag(Qt::WindowStaysOnTopHint, false);
-    // Back to the spectators' window, so that Escape and Strg+M reach it again.
-    if (lifted_.isEmpty())
-        QTimer::singleShot(0, this, [this] {
-            if (!CoversOperatorScreen()) return;
-            raise();
-            activateWindow();
-        });
 }
 
 void TFormMonitor2::keyPressEvent(QKeyEvent* event) {

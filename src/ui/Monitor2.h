@@ -11,7 +11,10 @@ class QLabel;
 class QRect;
 class TDigit;
 class TFrame1;
+class THeatModel;
 class TProtocolModel;
+class TTvScale;
+struct Race;
 struct TRaceSettings;
 
 // The spectators' screen: both lane clocks, the start numbers and the event title, scaled
@@ -23,7 +26,7 @@ class TFormMonitor2 : public QWidget {
 public:
     // laneFrame1 and laneFrame2 are the main window's FrameT1 and FrameT2: the layout source
     // and the clocks this window mirrors. settings is read live for Monitor.
-    TFormMonitor2(TFrame1* laneFrame1, TFrame1* laneFrame2, const TRaceSettings& settings,
+    TFormMonitor2(const Race& race, TFrame1* laneFrame1, TFrame1* laneFrame2,
                   QWidget* parent = nullptr);
 
     // Bounds := the screen Monitor, then FitTo() those bounds.
@@ -37,17 +40,8 @@ public:
     // Index of the screen the window was last placed on.
     int PlacedScreen() const { return placedScreen_; }
 
-    // Pixel size of a font that is size points high at 96 dots per inch, and back.
-    static int PointsToPixels(int points);
-    static int FontPoints(const QFont& font);
-    static int RoundHalfEven(double value);
-
     static QString StartLabelText(int startNumber);
     static QString NextLabelText(int readyNumber);
-    // "Name Vorname" of the protocol row of the start number; empty without one.
-    static QString RiderName(const TProtocolModel& protocol, int startNumber);
-    // The results under a stopped lane's clock: those whose barrier is wired and that exist.
-    static QString ResultLineText(const LaneResult& result, const TRaceSettings& settings);
 
     // The names beside the start numbers come from this protocol and follow its changes.
     void SetProtocol(const TProtocolModel* protocol);
@@ -119,7 +113,6 @@ signals:
     void VisibilityChanged(bool visible);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -131,19 +124,16 @@ private:
     void LayoutExtras();
     void LayoutLive();
     bool CoversOperatorScreen() const;
-    void LiftAbove(QWidget* window, QEvent::Type shownOrHidden);
     void ReportVisibility(bool visible);
-    QRect Scaled(const QRect& source) const;
-    void ScaleRow(TFrame1* source, TDigit* const row[6]);
+    void ScaleRow(const TTvScale& scale, TFrame1* source, TDigit* const row[6]);
 
     TFrame1* frame1_;
     TFrame1* frame2_;
     const TRaceSettings& settings_;
+    const THeatModel& heat_;
     QPointer<const TProtocolModel> protocol_;
-    QList<QPointer<QWidget>> lifted_; // operator windows kept above this one
     QString liveAddress_;
     double k_ = 1.0;
-    int left_ = 0; // where the scaled rows begin
     int placedScreen_ = 0;
     bool reportedVisible_ = false;
 };

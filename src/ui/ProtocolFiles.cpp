@@ -1,13 +1,14 @@
 #include "ProtocolFiles.h"
 
-#include "Program.h"
+#include "HtmlPrint.h"
+#include "base/Program.h"
 #include "export/ExcelExport.h"
 #include "export/ExcelImport.h"
 #include "export/HtmlProtocol.h"
 #include "export/ProtocolBackup.h"
 #include "export/WordExport.h"
-#include "protocol/SortGrid.h"
 #include "race/RaceSettings.h"
+#include "ui/SortGrid.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -3,7 +3,6 @@
 #include "export/FileFilters.h"
 #include "export/HtmlProtocol.h"
 
-#include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -132,20 +131,6 @@ private slots:
         // Every byte is plain ISO-8859-1 text.
         for (char byte : page)
             QVERIFY(uchar(byte) < 0x80 || uchar(byte) >= 0xA0);
-    }
-
-    void printsThroughTheTextDocument() {
-        QTemporaryDir dir;
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(dir.filePath("protokoll.pdf"));
-        const ProtocolRows rows = {kHeader, {"1", "Name", "", "", "", "", "", "", "", "9,9", "+"}};
-        QVERIFY(PrintHtmlPage(HtmlProtocolPage(rows, kAllShown, "Rennuhr"), printer));
-        QFile pdf(dir.filePath("protokoll.pdf"));
-        QVERIFY(pdf.open(QIODevice::ReadOnly));
-        QVERIFY(pdf.read(5) == "%PDF-");
-        QVERIFY(pdf.size() > 1000);
-        QVERIFY(!PrintHtmlFile(dir.filePath("fehlt.html")));
     }
 
     void dialogFilters() {

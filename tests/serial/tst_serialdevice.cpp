@@ -1,6 +1,6 @@
 #include "TestMain.h"
 
-#include "race/HighResTimer.h"
+#include "base/HighResTimer.h"
 #include "serial/ComPort.h"
 #include "serial/SerialDevice.h"
 

@@ -1,6 +1,6 @@
 #include "TestMain.h"
 
-#include "protocol/SortGrid.h"
+#include "ui/SortGrid.h"
 #include "settings/CfgDialog.h"
 #include "settings/TrackSchematic.h"
 #include "widgets/SpinFloatEdit.h"

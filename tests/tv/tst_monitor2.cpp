@@ -1,10 +1,11 @@
 #include "TestMain.h"
 
 #include "protocol/ProtocolModel.h"
-#include "race/LaneTimer.h"
 #include "race/Race.h"
 #include "ui/DlgYesNo.h"
+#include "ui/LaneTimer.h"
 #include "ui/Monitor2.h"
+#include "ui/TvScale.h"
 #include "widgets/Digit.h"
 
 #include <QAction>
@@ -48,19 +49,22 @@ struct Tv {
     Race race;
     TFrame1 lane1{race, 1};
     TFrame1 lane2{race, 2};
-    TFormMonitor2 tv{&lane1, &lane2, race.settings};
+    TFormMonitor2 tv{race, &lane1, &lane2};
     qint64 now = 5 * 3600 * 1000 * kMs;
 
     Tv() {
         race.HighResTimer1.SetTickSource([this] { return now; });
     }
+    // The heat model moved as the race sequence moves it; the TV only shows it.
     void Start() {
-        race.state.StartTicks = now;
-        race.state.ClearHeat();
-        lane1.StartLane();
-        lane2.StartLane();
+        race.heat.state.StartTicks = now;
+        race.heat.state.ClearHeat();
+        race.heat.SetLaneRunning(1, true);
+        race.heat.SetLaneRunning(2, true);
     }
-    void At(qint64 msSinceStart) { now = race.state.StartTicks + msSinceStart * kMs; }
+    void Stop(int lane) { race.heat.SetLaneStopped(lane, now, ComputeLaneResult(race, lane, now)); }
+    void Reset(int lane) { race.heat.ClearLane(lane); }
+    void At(qint64 msSinceStart) { now = race.heat.state.StartTicks + msSinceStart * kMs; }
 };
 
 QString Row(const TDigit* const (&digits)[6]) {
@@ -155,6 +159,55 @@ private slots:
     }
 };
 
+// The scaling arithmetic alone, by table: the factor from the screen, the rows' centring and
+// the edges of a scaled rectangle.
+class TvScaleTest : public QObject {
+    Q_OBJECT
+private slots:
+    void scaling_data() {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<double>("k");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<QRect>("digit4"); // the lane frame's Digit4 at (4, 43, 48, 89)
+        QTest::addColumn<QRect>("digit9"); // and its Digit9 at (300, 43, 48, 89)
+        QTest::newRow("4:3") << QSize(1024, 768) << 1024.0 / 374 << 0 << QRect(11, 118, 131, 243)
+                             << QRect(821, 118, 132, 243);
+        QTest::newRow("5:4, the width sets k")
+            << QSize(1280, 1024) << 1280.0 / 374 << 0 << QRect(14, 147, 164, 305)
+            << QRect(1027, 147, 164, 305);
+        QTest::newRow("16:9, the height sets k, centred")
+            << QSize(1920, 1080) << 1080 / 280.5 << 240 << QRect(255, 166, 185, 342)
+            << QRect(1395, 166, 185, 342);
+        QTest::newRow("the frame's own size")
+            << QSize(374, 281) << 1.0 << 0 << QRect(4, 43, 48, 89) << QRect(300, 43, 48, 89);
+        // A hair wider than 4:3 already: the height sets k.
+        QTest::newRow("just wider than 4:3") << QSize(374, 280) << 280 / 280.5 << 0
+                                             << QRect(4, 43, 48, 89) << QRect(299, 43, 48, 89);
+    }
+    void scaling() {
+        QFETCH(QSize, screen);
+        QFETCH(double, k);
+        const double factor = TTvScale::FactorFor(screen, 374);
+        QCOMPARE(factor, k);
+        const TTvScale scale(factor, 374, screen.width());
+        QTEST(scale.Left(), "left");
+        QTEST(scale.Scaled(QRect(4, 43, 48, 89)), "digit4");
+        QTEST(scale.Scaled(QRect(300, 43, 48, 89)), "digit9");
+    }
+
+    void roundingAndFontSizes() {
+        QCOMPARE(TTvScale::RoundHalfEven(2.5), 2);
+        QCOMPARE(TTvScale::RoundHalfEven(3.5), 4);
+        QCOMPARE(TTvScale::RoundHalfEven(3.4999), 3);
+        QCOMPARE(TTvScale::PointsToPixels(38), 51);
+        QFont font;
+        font.setPixelSize(19); // the lane frames' bars
+        QCOMPARE(TTvScale::FontPoints(font), 14);
+        QCOMPARE(TTvScale(1024.0 / 374, 374, 1024).FontPixels(font), 51);
+        QCOMPARE(TTvScale::FactorFor(QSize(1024, 768), 0), 1.0); // nothing laid out yet
+    }
+};
+
 class TvLayoutTest : public QObject {
     Q_OBJECT
 private slots:
@@ -173,19 +226,16 @@ private slots:
             QCOMPARE(digit->y(), 476); // 768 - Round(243 * 1.2)
         QCOMPARE(tv.Digit9a->geometry(), QRect(821, 476, 132, 243));
         QCOMPARE(tv.LabSec->geometry(), QRect(449, 192, 68, 221));
-        QCOMPARE(TFormMonitor2::FontPoints(tv.LabSec->font()), 131);
+        QCOMPARE(TTvScale::FontPoints(tv.LabSec->font()), 131);
         QCOMPARE(tv.LabSec2->geometry(), QRect(449, 550, 68, 221));
         for (QWidget* bar : {tv.PanelLab1, tv.PanelLab2}) {
-            QCOMPARE(TFormMonitor2::FontPoints(bar->font()), 38);
+            QCOMPARE(TTvScale::FontPoints(bar->font()), 38);
             QCOMPARE(QRect(bar->x(), 0, bar->width(), bar->height()), QRect(0, 0, 1024, 51));
         }
-        QCOMPARE(TFormMonitor2::FontPoints(tv.LabNext2->font()), 38);
+        QCOMPARE(TTvScale::FontPoints(tv.LabNext2->font()), 38);
         QCOMPARE(tv.PanelLab1->y(), 57);
         QCOMPARE(tv.PanelLab2->y(), 415);
         QCOMPARE(tv.PanelTitle->geometry(), QRect(0, 0, 1024, 51));
-
-        QCOMPARE(TFormMonitor2::RoundHalfEven(2.5), 2);
-        QCOMPARE(TFormMonitor2::RoundHalfEven(3.5), 4);
     }
 
     void layoutFollowsTheLaneFramesAndResizes() {
@@ -426,7 +476,7 @@ private slots:
         t.At(12345);
         t.lane1.ClockTimer();
         t.At(105000);
-        t.lane2.StopLane();
+        t.Stop(2);
         t.tv.Show();
         QCOMPARE(UpperRow(t.tv), QStringLiteral("012,345"));
         QVERIFY(!Bright(t.tv.Digit4) && Bright(t.tv.Digit5));
@@ -434,7 +484,7 @@ private slots:
         QCOMPARE(LowerRow(t.tv), QStringLiteral("105,000"));
         QVERIFY(Bright(t.tv.Digit4a) && Bright(t.tv.Digit5a));
 
-        t.lane2.ResetLane();
+        t.Reset(2);
         QCOMPARE(LowerRow(t.tv), QStringLiteral("000,000"));
         QVERIFY(!Bright(t.tv.Digit4a) && !Bright(t.tv.Digit5a));
         QCOMPARE(UpperRow(t.tv), QStringLiteral("012,345"));
@@ -488,14 +538,14 @@ private slots:
             return lane.winBadge->isVisibleTo(&t.tv) && lane.winFrame->isVisibleTo(&t.tv);
         };
         t.Start();
-        TRaceState& state = t.race.state;
+        TRaceState& state = t.race.heat.state;
         // Lane 2 has its reaction and intermediate barriers, then stops first.
         state.LaneTicks[2][1] = state.StartTicks + 412 * kMs;
         state.LaneTicks[2][2] = state.StartTicks + 5123 * kMs;
         state.LaneTicks[2][3] = state.StartTicks + 9000 * kMs;
         state.FirstLane = 2;
         t.At(10000);
-        t.lane2.StopLane();
+        t.Stop(2);
         const LaneResult result = ComputeLaneResult(t.race, 2, t.now);
         QCOMPARE(lower.result->text(), QStringLiteral("Reaktion 0,412 s   Zwischen 5,123 s   ") +
                                            result.speed + QStringLiteral(" km/h"));
@@ -508,27 +558,27 @@ private slots:
 
         // Lane 1 without barrier events: no reaction, no intermediate, no trap speed.
         t.At(11000);
-        t.lane1.StopLane();
+        t.Stop(1);
         QCOMPARE(upper.result->text(), QString());
         QVERIFY(!marked(upper));
 
         // The false start, declared afterwards: red, never a winner.
         state.FalseStartLane = 2;
         state.FirstLane = 1;
-        t.lane2.StopLane();
+        t.Stop(2);
         QCOMPARE(lower.result->text(), QStringLiteral("FEHLSTART"));
         QCOMPARE(lower.result->palette().color(QPalette::WindowText), QColor(Qt::red));
         QVERIFY(!marked(lower));
 
         // Unwired barriers show nothing even where a value was recorded; the mean speed shows.
         t.race.settings.ColSpeed1 = t.race.settings.ColSpeed2 = t.race.settings.ColSpeed3 = false;
-        t.lane1.StopLane();
+        t.Stop(1);
         QCOMPARE(upper.result->text(), ComputeLaneResult(t.race, 1, t.now).speed + " km/h");
         QVERIFY(marked(upper));
         QCOMPARE(upper.result->palette().color(QPalette::WindowText), QColor(Qt::white));
 
-        t.lane1.ResetLane();
-        t.lane2.ResetLane();
+        t.Reset(1);
+        t.Reset(2);
         for (const TFormMonitor2::LaneExtras* lane : {&upper, &lower}) {
             QCOMPARE(lane->result->text(), QString());
             QVERIFY(!marked(*lane));
@@ -559,6 +609,7 @@ private slots:
 };
 
 RENNUHR_TEST(TvScreensLauncher);
+RENNUHR_TEST(TvScaleTest);
 RENNUHR_TEST(TvLayoutTest);
 RENNUHR_TEST(TvContentTest);
 RENNUHR_TEST(TvOneScreenTest);

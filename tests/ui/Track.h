@@ -1,11 +1,14 @@
 #pragma once
 
-#include "protocol/SortGrid.h"
 #include "race/BarrierInputs.h"
 #include "race/RaceSequence.h"
 #include "serial/ComPort.h"
 #include "serial/SimulatedSerialDevice.h"
+#include "ui/HeatControls.h"
+#include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
+#include "ui/RaceArea.h"
+#include "ui/SortGrid.h"
 #include "widgets/Led.h"
 
 #include <QApplication>
@@ -44,7 +47,7 @@ struct Track {
             QTRY_VERIFY(cable->WaitCalls() > 0);
         }
     }
-    void At(qint64 ms) { now->store(w.race.state.StartTicks + ms * kMs); }
+    void At(qint64 ms) { now->store(w.race.heat.state.StartTicks + ms * kMs); }
     // A change the wait thread has stamped at the clock's time, but the window has not been
     // given yet: as while the window is busy.
     void Seen(quint32 status, quint32 folded = 0) {
@@ -63,8 +66,8 @@ struct Track {
     // Every lane stops on its first barrier.
     void OneBarrier() {
         w.race.settings.ColSpeed1 = w.race.settings.ColSpeed2 = w.race.settings.ColSpeed3 = false;
-        w.Barriers->ShowBarrierLamps();
+        w.HeatControls->ShowBarrierLamps();
     }
     QString Cell(int row, int column) { return w.SortGrid1->Protocol()->Cell(row, column); }
-    bool Lit(int led) { return w.Led[led]->Value(); }
+    bool Lit(int led) { return w.PanelLeft->Led[led]->Value(); }
 };

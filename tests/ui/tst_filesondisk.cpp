@@ -4,13 +4,15 @@
 #include "Tmpfs.h"
 #include "Track.h"
 
+#include "base/Program.h"
 #include "export/BackgroundWriter.h"
 #include "export/FileNotices.h"
 #include "export/ProtocolBackup.h"
 #include "settings/SettingsStore.h"
-#include "ui/Program.h"
 #include "ui/ProtocolFiles.h"
+#include "ui/RaceArea.h"
 #include "ui/Termination.h"
+#include "ui/TopBar.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -81,7 +83,7 @@ int RaceOnReadOnlySettings() {
     w.Sequence->mStop1->trigger();
     w.Sequence->mStop2->trigger();
     w.FileWriter->Drain();
-    std::printf("%s\n", qPrintable(w.LabPortNotice->text()));
+    std::printf("%s\n", qPrintable(w.Panel1->LabPortNotice->text()));
     std::fflush(stdout);
     return QApplication::exec();
 }
@@ -111,10 +113,10 @@ private slots:
         RunHeat(t, 9000);
         t.w.FileWriter->Drain();
         QCOMPARE(ReadAll(backup), morning);
-        QCOMPARE(t.w.LabPortNotice->text(),
+        QCOMPARE(t.w.Panel1->LabPortNotice->text(),
                  QString("Die Sicherungsdatei kann nicht geschrieben werden: Datenträger voll"));
-        QVERIFY(t.w.LabPortNotice->isVisibleTo(&t.w));
-        QVERIFY(t.w.LabPortNotice->toolTip().contains(backup));
+        QVERIFY(t.w.Panel1->LabPortNotice->isVisibleTo(&t.w));
+        QVERIFY(t.w.Panel1->LabPortNotice->toolTip().contains(backup));
         QVERIFY(t.w.FileWriter->RetryTimer->isActive());
         QCOMPARE(QDir(disk.Path()).entryList({"*rennuhr-tmp*"}, QDir::Files | QDir::Hidden),
                  QStringList());
@@ -127,7 +129,7 @@ private slots:
         QCOMPARE(now.value(1).value(ColTime), QString("9,000"));
         QCOMPARE(now.value(2).value(ColTime), QString("9,100"));
         QCOMPARE(t.w.FileNotices->Lines(), QStringList());
-        QVERIFY(t.w.LabPortNotice->isHidden());
+        QVERIFY(t.w.Panel1->LabPortNotice->isHidden());
     }
 
     // A home folder that cannot be written: said when the program starts, and no box at exit.
@@ -148,11 +150,11 @@ private slots:
         watch.start(20);
         {
             Track t(false);
-            QVERIFY2(t.w.LabPortNotice->text().startsWith(
+            QVERIFY2(t.w.Panel1->LabPortNotice->text().startsWith(
                          "Die Einstellungen können nicht gespeichert werden: "),
-                     qPrintable(t.w.LabPortNotice->text()));
-            QVERIFY(t.w.LabPortNotice->isVisibleTo(&t.w));
-            t.w.eTitle->setText("Finale");
+                     qPrintable(t.w.Panel1->LabPortNotice->text()));
+            QVERIFY(t.w.Panel1->LabPortNotice->isVisibleTo(&t.w));
+            t.w.PanelLeft->eTitle->setText("Finale");
         }
         QCOMPARE(boxes, QStringList());
         QCOMPARE(QDir(config).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());

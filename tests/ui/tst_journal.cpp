@@ -3,13 +3,15 @@
 #include "TestMain.h"
 #include "Track.h"
 
+#include "base/Program.h"
 #include "export/FileNotices.h"
 #include "export/Journal.h"
 #include "export/JournalReader.h"
 #include "export/ProtocolBackup.h"
 #include "ui/DlgYesNo.h"
-#include "ui/Program.h"
 #include "ui/ProtocolFiles.h"
+#include "ui/RaceArea.h"
+#include "ui/TopBar.h"
 #include "widgets/OperatorButton.h"
 
 #include <QDir>
@@ -117,7 +119,7 @@ private slots:
             t.At(ms);
             t.Pulse(kModemDSR);
         }
-        QVERIFY(!t.w.FrameT2->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(2).running);
         t.At(14000);
         QTest::keyClick(&t.w, Qt::Key_F7);
         t.w.SortGrid1->SelectRow(2);
@@ -165,10 +167,10 @@ private slots:
     void commandsCarryTheirSource() {
         Track t(false);
         t.OneBarrier();
-        QTest::mousePress(t.w.bSTART, Qt::LeftButton);
-        QTest::mouseRelease(t.w.bSTART, Qt::LeftButton);
+        QTest::mousePress(t.w.PanelLeft->bSTART, Qt::LeftButton);
+        QTest::mouseRelease(t.w.PanelLeft->bSTART, Qt::LeftButton);
         t.At(9000);
-        t.w.bImit2->click();
+        t.w.PanelLeft->bImit2->click();
         t.At(9500);
         QTest::keyClick(&t.w, Qt::Key_F9);
         t.w.Sequence->TimerResetTimer(); // as the automatic reset fires
@@ -193,14 +195,14 @@ private slots:
         t.w.SortGrid1->SelectRow(2);
         QTest::keyClick(&t.w, Qt::Key_J, Qt::ControlModifier);
         t.w.SortGrid1->Joker1->trigger(); // and taken back from the context menu
-        t.w.sbNextKrug->click();
+        t.w.PanelLeft->sbNextKrug->click();
         const QString saved = ProgramFolder() + "/Lauf.txt";
         QVERIFY(t.w.Files->Save(saved, ProtocolFileKind::Text));
         t.w.SortGrid1->Rezultentfernen1->trigger();
         QVERIFY(t.w.Files->Load(saved, ProtocolFileKind::Text));
         TFDlgYesNo* question = t.w.FDlgYesNo;
         QTimer::singleShot(0, question, [question] { question->bYes->click(); });
-        t.w.sbCLS->click();
+        t.w.PanelLeft->sbCLS->click();
         t.w.Journal->Flush();
         QStringList commands;
         for (const QStringList& line : Read(t.w.Journal->FilePath()))
@@ -305,7 +307,7 @@ private slots:
         FollowTestClock(t);
         QStringList notices;
         connect(t.w.FileNotices, &TFileNotices::Changed, this,
-                [&] { notices << t.w.LabPortNotice->toolTip(); });
+                [&] { notices << t.w.Panel1->LabPortNotice->toolTip(); });
         // A folder where the file should be: nobody, root included, can append to it.
         const QString file = t.w.Journal->FilePath();
         QVERIFY(QDir().mkpath(file));
@@ -318,7 +320,7 @@ private slots:
         QCOMPARE(notices.size(), 1);
         QVERIFY(notices[0].startsWith("Das Rennjournal kann nicht geschrieben werden: "));
         QVERIFY(notices[0].contains(file));
-        QVERIFY(t.w.LabPortNotice->isVisibleTo(&t.w));
+        QVERIFY(t.w.Panel1->LabPortNotice->isVisibleTo(&t.w));
         // The race went on.
         QCOMPARE(t.Cell(2, ColTime), QString("9,100"));
         QVERIFY(t.w.Files->Backup->Flush());
@@ -333,7 +335,7 @@ private slots:
         QCOMPARE(names, (QStringList{"START", "STOPP", "", "STOPP", "", "ZURÜCKSETZEN"}));
         // Written again: the notice has gone.
         QCOMPARE(notices, (QStringList{notices[0], QString()}));
-        QVERIFY(t.w.LabPortNotice->isHidden());
+        QVERIFY(t.w.Panel1->LabPortNotice->isHidden());
     }
 };
 RENNUHR_TEST(JournalTest);

@@ -78,8 +78,8 @@ private slots:
         QTest::keyClick(&t.w, Qt::Key_F10);
         for (int heat = 0; heat < 2; ++heat) {
             // A minute later the lanes' lock-outs are long over; they run in real time.
-            t.w.Sequence->TimerGesperrtStop1->stop();
-            t.w.Sequence->TimerGesperrtStop2->stop();
+            t.w.Sequence->TimerGesperrtTimer(t.w.Sequence->TimerGesperrtStop1);
+            t.w.Sequence->TimerGesperrtTimer(t.w.Sequence->TimerGesperrtStop2);
             t.now->fetch_add(60000 * kMs);
             t.Lines(kModemCTS);
             t.Lines(0);

@@ -3,10 +3,10 @@
 #include "TestMain.h"
 #include "Track.h"
 
-#include "race/LaneTimer.h"
 #include "race/TrackWalk.h"
 #include "settings/CfgDialog.h"
 #include "settings/LineTestDialog.h"
+#include "ui/LaneTimer.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -60,7 +60,7 @@ private slots:
         t.Pulse(kModemCTS);
         QCOMPARE(test->EdgeCount(0), 4u);
         QCOMPARE(test->LabEdges[0]->text(), QString("Flanken: 4"));
-        QVERIFY(!t.w.FrameT1->IsRunning()); // no heat while the lines are tested
+        QVERIFY(!t.w.race.heat.Lane(1).running); // no heat while the lines are tested
 
         test->bWalk->click();
         QCOMPARE(test->WalkSteps->rowCount(), 8);
@@ -74,7 +74,7 @@ private slots:
                                                     "haben in der richtigen Reihenfolge "
                                                     "ausgelöst."));
         QCOMPARE(test->EdgeCount(1), 8u);
-        QCOMPARE(t.w.race.state.LaneEventCount[1], 0);
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[1], 0);
     }
 
     void aBarrierThatNeverFiresShowsAsMissing() {
@@ -121,7 +121,7 @@ private slots:
     void closingLeavesTheHeatAsItWas() {
         Track t;
         QTest::keyClick(&t.w, Qt::Key_F5);
-        const qint64 start = t.w.race.state.StartTicks;
+        const qint64 start = t.w.race.heat.state.StartTicks;
         TLineTestDialog* test = OpenLineTest(t);
         test->bWalk->click();
         Walk(t, kModemRLSD, 4);
@@ -129,15 +129,15 @@ private slots:
         t.Lines(kModemRLSD); // a barrier left blocked as the test closes
         test->bClose->click();
         QVERIFY(!t.w.LineTest);
-        QVERIFY(t.w.FrameT1->IsRunning() && t.w.FrameT2->IsRunning());
-        QCOMPARE(t.w.race.state.StartTicks, start);
-        QCOMPARE(t.w.race.state.LaneEventCount[1], 0);
-        QCOMPARE(t.w.race.state.LaneEventCount[2], 0);
+        QVERIFY(t.w.race.heat.Lane(1).running && t.w.race.heat.Lane(2).running);
+        QCOMPARE(t.w.race.heat.state.StartTicks, start);
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[1], 0);
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[2], 0);
         // The blocked barrier is the rest, not an edge: a pulse on lane 2 counts for lane 2
         // alone.
         t.Pulse(kModemDSR);
-        QCOMPARE(t.w.race.state.LaneEventCount[1], 0);
-        QCOMPARE(t.w.race.state.LaneEventCount[2], 1);
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[1], 0);
+        QCOMPARE(t.w.race.heat.state.LaneEventCount[2], 1);
     }
 };
 RENNUHR_TEST(LineTestTest);

@@ -1,14 +1,17 @@
 #include "TestMain.h"
 
+#include "base/Program.h"
 #include "export/ProtocolBackup.h"
 #include "help/SPHTMLHelp.h"
-#include "protocol/SortGrid.h"
-#include "race/LaneTimer.h"
+#include "race/RaceSequence.h"
+#include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
-#include "ui/Program.h"
 #include "ui/ProtocolFiles.h"
+#include "ui/RaceArea.h"
+#include "ui/SortGrid.h"
 #include "widgets/Digit.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -35,19 +38,19 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         // In the race area below the 38 pixel top bar.
-        QCOMPARE(window.FrameT1->geometry(), QRect(19, 20, 374, 143));
-        QCOMPARE(window.FrameT2->geometry(), QRect(19, 159, 374, 143));
-        QCOMPARE(window.FrameT1->mapTo(&window, QPoint()), QPoint(19, 58));
-        QCOMPARE(window.FrameT1->Tag(), 1);
-        QCOMPARE(window.FrameT2->Tag(), 2);
-        QCOMPARE(window.FrameT2->editStartN1->value(), 2);
-        QCOMPARE(window.FrameT2->editStartN2->value(), 4);
+        QCOMPARE(window.PanelLeft->FrameT1->geometry(), QRect(19, 20, 374, 143));
+        QCOMPARE(window.PanelLeft->FrameT2->geometry(), QRect(19, 159, 374, 143));
+        QCOMPARE(window.PanelLeft->FrameT1->mapTo(&window, QPoint()), QPoint(19, 58));
+        QCOMPARE(window.PanelLeft->FrameT1->Tag(), 1);
+        QCOMPARE(window.PanelLeft->FrameT2->Tag(), 2);
+        QCOMPARE(window.PanelLeft->FrameT2->editStartN1->value(), 2);
+        QCOMPARE(window.PanelLeft->FrameT2->editStartN2->value(), 4);
 
         // Black panel, dark leading zeros, yellow units.
         const QImage shot = window.grab().toImage();
-        const QPoint frame = window.FrameT1->mapTo(&window, QPoint());
-        const QPoint digit4 = frame + window.FrameT1->Digit4->pos();
-        const QPoint digit6 = frame + window.FrameT1->Digit6->pos();
+        const QPoint frame = window.PanelLeft->FrameT1->mapTo(&window, QPoint());
+        const QPoint digit4 = frame + window.PanelLeft->FrameT1->Digit4->pos();
+        const QPoint digit6 = frame + window.PanelLeft->FrameT1->Digit6->pos();
         QCOMPARE(QColor(shot.pixel(digit4 + QPoint(23, 5))), DigitPalette[0]);
         QCOMPARE(QColor(shot.pixel(digit6 + QPoint(23, 5))), DigitPalette[1]);
         QCOMPARE(QColor(shot.pixel(digit6 + QPoint(24, 24))), QColor(Qt::black));
@@ -59,12 +62,9 @@ private slots:
         window.show();
         qint64 now = 5000000000;
         window.race.HighResTimer1.SetTickSource([&] { return now; });
-        window.race.state.StartTicks = now;
-        window.FrameT1->StartLane();
-        window.FrameT2->StartLane();
+        window.Sequence->mStart->trigger();
         now += 7654000000;
-        window.race.state.FirstLane = 1;
-        window.FrameT1->StopLane();
+        window.Sequence->mStop1->trigger();
         const TProtocolModel* protocol = window.SortGrid1->Protocol();
         QCOMPARE(protocol->Cell(1, ColStartNr), QString("1"));
         QCOMPARE(protocol->Cell(2, ColStartNr), QString("2"));
@@ -82,8 +82,8 @@ private slots:
     void readOnlyFilesBesideTheProgramOrInstalled() {
         {
             TFormMain window;
-            QVERIFY(window.race.state.StartSoundFile.isEmpty());
-            QVERIFY(window.race.state.StopSoundFile.isEmpty());
+            QVERIFY(window.race.heat.state.StartSoundFile.isEmpty());
+            QVERIFY(window.race.heat.state.StopSoundFile.isEmpty());
         }
         const QString installed = InstalledFilesFolder();
         QVERIFY(QDir().mkpath(installed));
@@ -93,8 +93,8 @@ private slots:
         QVERIFY(QFile(ProgramFolder() + "/start.wav").open(QIODevice::WriteOnly));
 
         TFormMain window;
-        QCOMPARE(window.race.state.StartSoundFile, ProgramFolder() + "/start.wav");
-        QCOMPARE(window.race.state.StopSoundFile, installed + "/stopp.wav");
+        QCOMPARE(window.race.heat.state.StartSoundFile, ProgramFolder() + "/start.wav");
+        QCOMPARE(window.race.heat.state.StopSoundFile, installed + "/stopp.wav");
         QCOMPARE(SPHTMLHelp::ApplicationHelpFile(), installed + "/" + help);
         // Installed, it writes to the user's data folder even where it could write beside
         // itself, as root can.
@@ -103,14 +103,14 @@ private slots:
 
     void commaIsASerifBoldFace() {
         TFormMain window;
-        const QLabel* comma = window.FrameT1->LabSec;
+        const QLabel* comma = window.PanelLeft->FrameT1->LabSec;
         const QFontInfo info(comma->font());
         QVERIFY2(info.family().contains("Serif") || info.family().contains("Times"),
                  qPrintable(info.family()));
         QVERIFY(info.bold());
         QCOMPARE(info.pixelSize(), 64);
         QCOMPARE(comma->geometry(), QRect(164, 70, 25, 81));
-        const QFontInfo digits(window.FrameT1->Label1->font());
+        const QFontInfo digits(window.PanelLeft->FrameT1->Label1->font());
         QVERIFY2(digits.family().contains("Sans") || digits.family().contains("Arial"),
                  qPrintable(digits.family()));
     }

@@ -3,17 +3,19 @@
 #include "TestMain.h"
 #include "Track.h"
 
+#include "base/Program.h"
 #include "export/BackgroundWriter.h"
 #include "export/ExcelExport.h"
 #include "export/HtmlProtocol.h"
 #include "export/SaveBytes.h"
-#include "race/LaneTimer.h"
 #include "settings/CfgDialog.h"
 #include "settings/SettingsStore.h"
 #include "ui/DlgYesNo.h"
-#include "ui/Program.h"
+#include "ui/LaneTimer.h"
 #include "ui/ProtocolFiles.h"
 #include "ui/QtGerman.h"
+#include "ui/RaceArea.h"
+#include "ui/TopBar.h"
 #include "widgets/OperatorButton.h"
 
 #include <QCheckBox>
@@ -111,7 +113,7 @@ private slots:
         const QString suffixes[] = {"txt", "xlsx", "docx", "html"};
         for (int entry = 0; entry < 4; ++entry) {
             AnswerFileDialog(entry, dir.path());
-            t.w.sbSave->click();
+            t.w.PanelLeft->sbSave->click();
             const QStringList files = QDir(dir.path()).entryList({"*." + suffixes[entry]});
             QCOMPARE(files.size(), 1);
             QCOMPARE(t.w.race.settings.FilterInd, entry + 1);
@@ -124,12 +126,12 @@ private slots:
         // The workbook loads as a workbook, not as text.
         t.w.SortGrid1->ClearProtocol();
         AnswerFileDialog(1, dir.path(), QFileInfo(workbook).fileName());
-        t.w.sbLoad->click();
+        t.w.PanelLeft->sbLoad->click();
         QCOMPARE(t.Cell(1, ColTime), QString("9,876"));
 
         QString offered;
         AnswerFileDialog(0, dir.path(), QFileInfo(workbook).completeBaseName(), &offered);
-        t.w.sbLoad->click();
+        t.w.PanelLeft->sbLoad->click();
         QCOMPARE(offered, QString("txt"));
         // "<name>.txt" was loaded: the text file of the same heat.
         QCOMPARE(t.Cell(1, ColTime), QString("9,876"));
@@ -150,11 +152,11 @@ private slots:
                           "5\tMoser\t \t \t \t \t \t \t \t \t \t\r\n")
                 .ok);
         AnswerFileDialog(1, dir.path(), "liste.xlsx");
-        t.w.sbLoad->click();
+        t.w.PanelLeft->sbLoad->click();
         QCOMPARE(t.Cell(1, ColName), QString("Moser"));
         QCOMPARE(t.Cell(0, 4), QString());
         AnswerFileDialog(0, dir.path(), "liste.txt");
-        t.w.sbLoad->click();
+        t.w.PanelLeft->sbLoad->click();
         QCOMPARE(t.Cell(0, 4), QString("Motor"));
     }
 
@@ -173,7 +175,7 @@ private slots:
         QCOMPARE(t.Cell(1, ColWin), QString());
         QCOMPARE(t.Cell(1, ColSpeed), QString());
         QCOMPARE(t.Cell(2, ColWin), QString("+"));
-        t.w.sbNextKrug->click();
+        t.w.PanelLeft->sbNextKrug->click();
         QCOMPARE(t.w.SortGrid1->Protocol()->DataRowCount(), 1);
         QCOMPARE(t.Cell(1, ColStartNr), QString("2"));
     }
@@ -193,25 +195,25 @@ private slots:
         QTemporaryDir dir;
         const auto typeAndPress = [&](const QString& name, QToolButton* button) {
             TypeIntoCell(grid, 1, ColName, name);
-            if (button == t.w.sbSave) AnswerFileDialog(0, dir.path(), "p.txt");
+            if (button == t.w.PanelLeft->sbSave) AnswerFileDialog(0, dir.path(), "p.txt");
             button->click();
             QVERIFY(!grid->IsEditing());
             QCOMPARE(t.Cell(1, ColName), name);
         };
-        typeAndPress("Auer", t.w.sbInet);
+        typeAndPress("Auer", t.w.PanelLeft->sbInet);
         QVERIFY(ReadAll(desktop.opened.last()).contains("Auer"));
-        typeAndPress("Brandl", t.w.sbPrint);
+        typeAndPress("Brandl", t.w.PanelLeft->sbPrint);
         QVERIFY(ReadAll(QDir::current().absoluteFilePath(HtmlViewFileName(ProgramTitle())))
                     .contains("Brandl"));
-        typeAndPress("Czerny", t.w.sbExcel);
+        typeAndPress("Czerny", t.w.PanelLeft->sbExcel);
         QVERIFY(desktop.opened.last().endsWith(".xlsx"));
-        typeAndPress("Dallmayr", t.w.sbSave);
+        typeAndPress("Dallmayr", t.w.PanelLeft->sbSave);
         QVERIFY(ReadAll(dir.filePath("p.txt")).contains("Dallmayr"));
 
         // The operator is typing a start number into the only row when START comes.
         TypeIntoCell(grid, 1, ColStartNr, "17");
         QTest::keyClick(t.w.focusWidget(), Qt::Key_F5);
-        QVERIFY(t.w.FrameT1->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(1).running);
         t.w.setFocus();
         QVERIFY(!grid->IsEditing());
         QCOMPARE(t.Cell(1, ColStartNr), QString("17"));
@@ -223,14 +225,14 @@ private slots:
     // Ctrl+N leaves the new row ready for typing, wherever the focus was.
     void newRowTakesTheKeyboard() {
         Track t(false);
-        t.w.eTitle->setFocus();
+        t.w.PanelLeft->eTitle->setFocus();
         QTest::keyClick(&t.w, Qt::Key_N, Qt::ControlModifier);
         QCOMPARE(QApplication::focusWidget(), t.w.SortGrid1);
         for (const char key : {'1', '2'})
             QTest::keyClick(t.w.focusWidget(), key);
         QTest::keyClick(t.w.focusWidget(), Qt::Key_Return);
         QCOMPARE(t.Cell(1, ColStartNr), QString("12"));
-        QCOMPARE(t.w.eTitle->text(), QString("* * *"));
+        QCOMPARE(t.w.PanelLeft->eTitle->text(), QString("* * *"));
     }
 
     // A rider registered as the operator does it: each Enter ends one field and moves one
@@ -272,7 +274,7 @@ private slots:
                 texts << button->text();
             dialog->reject();
         });
-        t.w.sbSave->click();
+        t.w.PanelLeft->sbSave->click();
         for (const char* german : {"Suchen in:", "Datei&name:", "Dateien des Typs:", "Abbrechen"})
             QVERIFY2(texts.contains(german), qPrintable(texts.join(u'|')));
         for (const char* english : {"Look in:", "File &name:", "Files of type:", "Cancel"})
@@ -289,7 +291,7 @@ private slots:
             dialog->cbPort->setCurrentIndex(0);
             dialog->OKBtn->click();
         });
-        t->w.bCFG->click();
+        t->w.Panel1->bCFG->click();
         QCOMPARE(t->w.ComPort->Port(), 0);
         QVERIFY(!cable->IsOpen());
         t.reset();
@@ -307,7 +309,7 @@ private slots:
         t.OneBarrier();
         t.w.Sequence->TimerGesperrtStop1->setInterval(0);
         t.w.Sequence->TimerGesperrtStop2->setInterval(0);
-        t.w.cbAutomatisch->setChecked(true);
+        t.w.PanelLeft->cbAutomatisch->setChecked(true);
         QSignalSpy finished(t.w.Sequence, &TRaceSequence::HeatFinished);
         QTest::keyClick(&t.w, Qt::Key_F10);
         t.Lines(kModemCTS);
@@ -319,26 +321,26 @@ private slots:
         t.Pulse(kModemDSR);
         QCOMPARE(finished.count(), 1);
         QTest::keyClick(&t.w, Qt::Key_F7);
-        QCOMPARE(t.w.FrameT1->editStartN1->value(), 3);
-        QCOMPARE(t.w.FrameT2->editStartN1->value(), 4);
+        QCOMPARE(t.w.PanelLeft->FrameT1->editStartN1->value(), 3);
+        QCOMPARE(t.w.PanelLeft->FrameT2->editStartN1->value(), 4);
         QCOMPARE(t.w.Sequence->StartLight(), 3); // armed for the next start
 
         t.At(20000);
         t.Pulse(kModemDSR);
-        QVERIFY(!t.w.bFehlStart2->isHidden());
-        QTest::mouseClick(t.w.bFehlStart2, Qt::LeftButton);
-        QVERIFY(t.w.bFehlStart2->isHidden());
+        QVERIFY(!t.w.PanelLeft->bFehlStart2->isHidden());
+        QTest::mouseClick(t.w.PanelLeft->bFehlStart2, Qt::LeftButton);
+        QVERIFY(t.w.PanelLeft->bFehlStart2->isHidden());
         QCOMPARE(finished.count(), 1);
         QVERIFY(!t.w.Sequence->TimerReset->isActive());
         QCOMPARE(t.w.Sequence->StartLight(), 3);
         QCOMPARE(t.w.Sequence->ArmFlag(TRaceSequence::StartGroup), 1);
-        QVERIFY(t.w.bSTART->isEnabled());
+        QVERIFY(t.w.PanelLeft->bSTART->isEnabled());
 
         t.At(21000);
         t.Lines(kModemCTS);
-        QVERIFY(t.w.FrameT1->IsRunning() && t.w.FrameT2->IsRunning());
-        QCOMPARE(t.w.FrameT1->editStartN1->value(), 5);
-        QCOMPARE(t.w.FrameT2->editStartN1->value(), 6);
+        QVERIFY(t.w.race.heat.Lane(1).running && t.w.race.heat.Lane(2).running);
+        QCOMPARE(t.w.PanelLeft->FrameT1->editStartN1->value(), 5);
+        QCOMPARE(t.w.PanelLeft->FrameT2->editStartN1->value(), 6);
         QCOMPARE(finished.count(), 1);
     }
 
@@ -354,25 +356,25 @@ private slots:
             if (box->isVisible()) box->bYes->click();
         });
         QVERIFY(!t.w.close());
-        QVERIFY(t.w.FrameT1->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(1).running);
     }
 
     // START and STOPP act on any mouse button, the moment it goes down.
     void anyMouseButtonStartsAndStops() {
         Track t(false);
-        QTest::mousePress(t.w.bSTART, Qt::RightButton);
-        QVERIFY(t.w.FrameT1->IsRunning());
+        QTest::mousePress(t.w.PanelLeft->bSTART, Qt::RightButton);
+        QVERIFY(t.w.race.heat.Lane(1).running);
         t.At(2000);
-        QTest::mousePress(t.w.bSTOP1, Qt::MiddleButton);
-        QVERIFY(!t.w.FrameT1->IsRunning());
+        QTest::mousePress(t.w.PanelLeft->bSTOP1, Qt::MiddleButton);
+        QVERIFY(!t.w.race.heat.Lane(1).running);
         QCOMPARE(t.Cell(1, ColTime), QString("2,000"));
         t.At(3000);
-        QTest::mousePress(t.w.bSTOP2, Qt::RightButton);
-        QVERIFY(!t.w.FrameT2->IsRunning());
-        QTest::mouseRelease(t.w.bSTOP2, Qt::RightButton);
+        QTest::mousePress(t.w.PanelLeft->bSTOP2, Qt::RightButton);
+        QVERIFY(!t.w.race.heat.Lane(2).running);
+        QTest::mouseRelease(t.w.PanelLeft->bSTOP2, Qt::RightButton);
         QCOMPARE(t.Cell(2, ColTime), QString("3,000"));
-        QCOMPARE(t.w.bAVARIA->text(), QString("GESTÜRZT"));
-        QCOMPARE(t.w.sbCLS->toolTip(), QString("Löschen"));
+        QCOMPARE(t.w.PanelLeft->bAVARIA->text(), QString("GESTÜRZT"));
+        QCOMPARE(t.w.PanelLeft->sbCLS->toolTip(), QString("Löschen"));
     }
 
     // The window's place and size, and the exit order: backup, then settings, then the port.
@@ -380,7 +382,7 @@ private slots:
         auto t = std::make_unique<Track>();
         auto cable = t->cable;
         t->w.resize(820, 530);
-        t->w.eTitle->setText("Abschluss");
+        t->w.PanelLeft->eTitle->setText("Abschluss");
         QStringList order;
         const auto storedTitle = [] {
             return QSettings(QString::fromLatin1(kSettingsOrganization), ProgramTitle())
@@ -404,7 +406,7 @@ private slots:
                  QStringList({"backup, title not stored, port open", "port closes, title stored"}));
         Track again;
         QCOMPARE(again.w.size(), QSize(820, 530));
-        QCOMPARE(again.w.eTitle->text(), QString("Abschluss"));
+        QCOMPARE(again.w.PanelLeft->eTitle->text(), QString("Abschluss"));
     }
 };
 RENNUHR_TEST(OperatorDataTest);

@@ -3,16 +3,18 @@
 #include "TestMain.h"
 #include "Track.h"
 
+#include "base/HighResTimer.h"
 #include "export/BackgroundWriter.h"
 #include "export/ProtocolBackup.h"
 #include "export/ProtocolText.h"
 #include "export/SaveBytes.h"
 #include "protocol/ProtocolModel.h"
-#include "race/HighResTimer.h"
-#include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
 #include "settings/CfgDialog.h"
+#include "ui/LaneTimer.h"
 #include "ui/ProtocolFiles.h"
+#include "ui/RaceArea.h"
+#include "ui/TopBar.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -98,17 +100,17 @@ private slots:
             gap = g;
             t.now->store(at);
             t.Lines(kModemCTS);
-            QVERIFY(t.w.FrameT1->IsRunning());
-            const qint64 start = t.w.race.state.StartTicks;
+            QVERIFY(t.w.race.heat.Lane(1).running);
+            const qint64 start = t.w.race.heat.state.StartTicks;
             t.now->store(start + 12345 * kMs);
             t.Lines(kModemCTS | kModemRLSD);
-            QTRY_VERIFY(!t.w.FrameT2->IsRunning());
-            QCOMPARE(t.w.FrameT1->StopTicks() - start, 12345 * kMs);
-            QCOMPARE(t.w.FrameT2->StopTicks() - start, 12345 * kMs + g);
-            const int row1 =
-                t.w.SortGrid1->Protocol()->FindStartRow(t.w.FrameT1->editStartN1->text());
-            const int row2 =
-                t.w.SortGrid1->Protocol()->FindStartRow(t.w.FrameT2->editStartN1->text());
+            QTRY_VERIFY(!t.w.race.heat.Lane(2).running);
+            QCOMPARE(t.w.race.heat.Lane(1).stopTicks - start, 12345 * kMs);
+            QCOMPARE(t.w.race.heat.Lane(2).stopTicks - start, 12345 * kMs + g);
+            const int row1 = t.w.SortGrid1->Protocol()->FindStartRow(
+                t.w.PanelLeft->FrameT1->editStartN1->text());
+            const int row2 = t.w.SortGrid1->Protocol()->FindStartRow(
+                t.w.PanelLeft->FrameT2->editStartN1->text());
             QCOMPARE(t.Cell(row1, ColTime), QString("12,345"));
             QCOMPARE(t.Cell(row2, ColTime), TicksToText(12345 * kMs + g));
             QCOMPARE(t.Cell(row1, ColWin), QString("+"));
@@ -152,27 +154,27 @@ private slots:
         t.OneBarrier();
         QTest::keyClick(&t.w, Qt::Key_F10);
         t.Lines(kModemCTS);
-        QVERIFY(t.w.FrameT1->IsRunning());
-        QVERIFY(t.w.LabPortNotice->isHidden());
+        QVERIFY(t.w.race.heat.Lane(1).running);
+        QVERIFY(t.w.Panel1->LabPortNotice->isHidden());
         t.cable->Vanish();
-        QTRY_VERIFY(t.w.ImageLSstop1->isHidden()); // the barriers show as disconnected
-        QVERIFY(!t.w.LabPortNotice->isHidden());
-        QVERIFY(t.w.LabPortNotice->text().startsWith("Lichtschranken getrennt (COM5"));
+        QTRY_VERIFY(t.w.PanelLeft->ImageLSstop1->isHidden()); // the barriers show as disconnected
+        QVERIFY(!t.w.Panel1->LabPortNotice->isHidden());
+        QVERIFY(t.w.Panel1->LabPortNotice->text().startsWith("Lichtschranken getrennt (COM5"));
         QCOMPARE(t.w.Sequence->StartLight(), 2);
         QVERIFY(t.w.ComPort->ReconnectTimer->isActive());
         t.At(3000);
         QTest::keyClick(&t.w, Qt::Key_F8);
         QCOMPARE(t.Cell(1, ColTime), QString("3,000"));
-        QVERIFY(t.w.FrameT2->IsRunning());
+        QVERIFY(t.w.race.heat.Lane(2).running);
 
         // Back in: opened again by the timer, and lane 2's barrier stops it.
         t.cable->Return();
         t.w.ComPort->ReconnectTimer->setInterval(1);
-        QTRY_VERIFY(!t.w.ImageLSstop1->isHidden());
-        QVERIFY(t.w.LabPortNotice->text().contains("wieder verbunden"));
+        QTRY_VERIFY(!t.w.PanelLeft->ImageLSstop1->isHidden());
+        QVERIFY(t.w.Panel1->LabPortNotice->text().contains("wieder verbunden"));
         t.At(4000);
         t.Lines(kModemCTS | kModemDSR);
-        QVERIFY(!t.w.FrameT2->IsRunning());
+        QVERIFY(!t.w.race.heat.Lane(2).running);
         QCOMPARE(t.Cell(2, ColTime), QString("4,000"));
 
         // Choosing no port ends the search and the notice.
@@ -180,7 +182,7 @@ private slots:
         QTRY_VERIFY(t.w.ComPort->ReconnectTimer->isActive());
         t.w.OpenPort(0);
         QVERIFY(!t.w.ComPort->ReconnectTimer->isActive());
-        QVERIFY(t.w.LabPortNotice->isHidden());
+        QVERIFY(t.w.Panel1->LabPortNotice->isHidden());
     }
 
     void theSettingsOfferTheUsbAdapterByName() {
@@ -189,7 +191,7 @@ private slots:
         cable->SetUsbAdapter("FT232R USB UART", 16);
         cable->SetLowLatencyHonoured(false);
         TFormMain w(nullptr, cable->Factory());
-        QCOMPARE(w.PortsPresent, 0x00050010u);
+        QCOMPARE(w.PortScan.present, 0x00050010u);
         w.race.settings.Port = 5;
         w.CfgDialog->Fill();
         QCOMPARE(w.CfgDialog->cbPort->count(), 2);
@@ -204,17 +206,17 @@ private slots:
         QVERIFY(w.CfgDialog->LabPortNotice->text().contains("16 ms"));
         QVERIFY(w.CfgDialog->height() > w.CfgDialog->LabPortNotice->geometry().bottom());
         QVERIFY(w.CfgDialog->OKBtn->y() > w.CfgDialog->LabPortNotice->geometry().bottom());
-        QCOMPARE(w.LabPortNotice->text(), w.CfgDialog->LabPortNotice->text());
+        QCOMPARE(w.Panel1->LabPortNotice->text(), w.CfgDialog->LabPortNotice->text());
         // Back after an unplug and still slow: the bar gives the more important point, its
         // hint and the settings give both.
         cable->Vanish();
-        QTRY_VERIFY(w.LabPortNotice->text().startsWith("Lichtschranken getrennt"));
+        QTRY_VERIFY(w.Panel1->LabPortNotice->text().startsWith("Lichtschranken getrennt"));
         cable->Return();
         w.ComPort->TryReconnect();
-        QVERIFY(w.LabPortNotice->text().contains("16 ms"));
-        QVERIFY(w.LabPortNotice->toolTip().endsWith("wieder verbunden (COM5 (ttyUSB0))."));
+        QVERIFY(w.Panel1->LabPortNotice->text().contains("16 ms"));
+        QVERIFY(w.Panel1->LabPortNotice->toolTip().endsWith("wieder verbunden (COM5 (ttyUSB0))."));
         w.CfgDialog->Fill();
-        QCOMPARE(w.CfgDialog->LabPortNotice->text(), w.LabPortNotice->toolTip());
+        QCOMPARE(w.CfgDialog->LabPortNotice->text(), w.Panel1->LabPortNotice->toolTip());
         // No notice for the choice "Kein".
         w.CfgDialog->cbPort->setCurrentIndex(0);
         QVERIFY(w.CfgDialog->LabPortNotice->isHidden());
@@ -225,16 +227,16 @@ private slots:
         cable->SetPath("/dev/ttyUSB0");
         cable->SetOpenError(EACCES);
         TFormMain w(nullptr, cable->Factory());
-        QCOMPARE(w.PortsPresent, 0u);
+        QCOMPARE(w.PortScan.present, 0u);
         w.CfgDialog->Fill();
         QVERIFY(w.CfgDialog->LabPortNotice->text().contains("„dialout“"));
         QVERIFY(w.CfgDialog->LabPortNotice->text().contains("COM5 (ttyUSB0)"));
         w.OpenPort(5);
-        QVERIFY(!w.LabPortNotice->isHidden());
-        QVERIFY(w.LabPortNotice->text().contains("„dialout“"));
+        QVERIFY(!w.Panel1->LabPortNotice->isHidden());
+        QVERIFY(w.Panel1->LabPortNotice->text().contains("„dialout“"));
         // A click puts the notice away.
-        QTest::mouseClick(w.LabPortNotice, Qt::LeftButton);
-        QVERIFY(w.LabPortNotice->isHidden());
+        QTest::mouseClick(w.Panel1->LabPortNotice, Qt::LeftButton);
+        QVERIFY(w.Panel1->LabPortNotice->isHidden());
     }
 };
 RENNUHR_TEST(RaceDayHardwareTest);

@@ -1,10 +1,11 @@
 #include "TestMain.h"
 
-#include "protocol/SortGrid.h"
-#include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
 #include "ui/DlgYesNo.h"
+#include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
+#include "ui/RaceArea.h"
+#include "ui/SortGrid.h"
 #include "widgets/Digit.h"
 #include "widgets/OperatorButton.h"
 
@@ -45,7 +46,7 @@ struct Console {
     void Release(QAbstractButton* button) { QTest::mouseRelease(button, Qt::LeftButton); }
     void Start() {
         Key(Qt::Key_F5);
-        start = w.race.state.StartTicks;
+        start = w.race.heat.state.StartTicks;
     }
     void At(qint64 ms) { now = start + ms * kMs; }
     QString Cell(int row, int column) { return w.SortGrid1->Protocol()->Cell(row, column); }
@@ -66,18 +67,21 @@ struct Console {
 
 } // namespace
 
+// The heat through the window: keys, buttons, clocks and questions. The rules themselves are
+// tested without a window.
 class RaceSequenceTest : public QObject {
     Q_OBJECT
 private slots:
     void init() { FreshStart(); }
     void readyAtStartUp() {
         Console c;
-        QVERIFY(c.w.bSTART->isEnabled());
-        QVERIFY(!c.w.bSTOP1->isEnabled() && !c.w.bSTOP2->isEnabled() && !c.w.bRESET->isEnabled());
+        QVERIFY(c.w.PanelLeft->bSTART->isEnabled());
+        QVERIFY(!c.w.PanelLeft->bSTOP1->isEnabled() && !c.w.PanelLeft->bSTOP2->isEnabled() &&
+                !c.w.PanelLeft->bRESET->isEnabled());
         QVERIFY(c.w.Sequence->mStart->isEnabled());
         QVERIFY(!c.w.Sequence->mReset->isEnabled());
-        QVERIFY(c.w.bFehlStart1->isHidden() && c.w.bFehlStart2->isHidden());
-        QVERIFY(c.w.ImageLSstart->isHidden()); // no barrier port: manual mode
+        QVERIFY(c.w.PanelLeft->bFehlStart1->isHidden() && c.w.PanelLeft->bFehlStart2->isHidden());
+        QVERIFY(c.w.PanelLeft->ImageLSstart->isHidden()); // no barrier port: manual mode
         QCOMPARE(c.w.Sequence->StartLight(), 2);
         QCOMPARE(c.w.HideMenu->actions().size(), 20);
         QCOMPARE(c.w.HideMenu->actions().first()->shortcut(), QKeySequence(Qt::Key_F5));
@@ -87,33 +91,35 @@ private slots:
     void startWithThePortClosed() {
         Console c;
         c.Start();
-        QVERIFY(c.w.FrameT1->IsRunning() && c.w.FrameT2->IsRunning());
-        QVERIFY(!c.w.bSTART->isEnabled() && !c.w.Sequence->mStart->isEnabled());
-        QVERIFY(c.w.bSTOP1->isEnabled() && c.w.bSTOP2->isEnabled());
-        QCOMPARE(c.w.bSTOP1->CurrentFace(), QColor(0xFF, 0x00, 0x00));
-        QVERIFY(!c.w.bFehlStart1->isHidden() && !c.w.bFehlStart2->isHidden());
-        QVERIFY(!c.w.bRESET->isEnabled());
-        QCOMPARE(c.w.bRESET->CurrentFace(), c.w.bRESET->palette().color(QPalette::Button));
+        QVERIFY(c.w.race.heat.Lane(1).running && c.w.race.heat.Lane(2).running);
+        QVERIFY(!c.w.PanelLeft->bSTART->isEnabled() && !c.w.Sequence->mStart->isEnabled());
+        QVERIFY(c.w.PanelLeft->bSTOP1->isEnabled() && c.w.PanelLeft->bSTOP2->isEnabled());
+        QCOMPARE(c.w.PanelLeft->bSTOP1->CurrentFace(), QColor(0xFF, 0x00, 0x00));
+        QVERIFY(!c.w.PanelLeft->bFehlStart1->isHidden() && !c.w.PanelLeft->bFehlStart2->isHidden());
+        QVERIFY(!c.w.PanelLeft->bRESET->isEnabled());
+        QCOMPARE(c.w.PanelLeft->bRESET->CurrentFace(),
+                 c.w.PanelLeft->bRESET->palette().color(QPalette::Button));
         QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::Lane1Group), 1);
         QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::StartGroup), 0);
         QVERIFY(c.w.Sequence->TimerGesperrtStart->isActive());
         QCOMPARE(c.Cell(1, ColStartNr), QString("1"));
         QCOMPARE(c.Cell(2, ColStartNr), QString("2"));
         c.At(1234);
-        QTRY_COMPARE(c.Shown(c.w.FrameT1), QString("001,234"));
+        QTRY_COMPARE(c.Shown(c.w.PanelLeft->FrameT1), QString("001,234"));
     }
 
     void twoStopsFinishTheHeatAndTheResetFollows() {
         Console c;
-        c.w.cbAutomatisch->setChecked(true);
+        c.w.PanelLeft->cbAutomatisch->setChecked(true);
         QSignalSpy finished(c.w.Sequence, &TRaceSequence::HeatFinished);
         c.Start();
         c.At(12345);
-        c.Press(c.w.bSTOP1); // acts on the press, not on the release
-        QVERIFY(!c.w.FrameT1->IsRunning());
-        c.Release(c.w.bSTOP1);
-        QVERIFY(c.w.bFehlStart1->isHidden()); // stopped by its button: no false start offered
-        QVERIFY(c.w.bRESET->isEnabled());
+        c.Press(c.w.PanelLeft->bSTOP1); // acts on the press, not on the release
+        QVERIFY(!c.w.race.heat.Lane(1).running);
+        c.Release(c.w.PanelLeft->bSTOP1);
+        QVERIFY(c.w.PanelLeft->bFehlStart1
+                    ->isHidden()); // stopped by its button: no false start offered
+        QVERIFY(c.w.PanelLeft->bRESET->isEnabled());
         QVERIFY(!c.w.Sequence->TimerReset->isActive());
         c.At(13000);
         c.Key(Qt::Key_F9);
@@ -128,26 +134,18 @@ private slots:
 
     void automaticResetAdvancesTheStartNumbers() {
         Console c;
-        c.w.cbAutomatisch->setChecked(true);
+        c.w.PanelLeft->cbAutomatisch->setChecked(true);
         c.Start();
         c.At(5000);
         c.Key(Qt::Key_F8);
         c.Key(Qt::Key_F9);
         c.w.Sequence->TimerResetTimer();
-        QCOMPARE(c.w.FrameT1->editStartN1->value(), 3);
-        QCOMPARE(c.w.FrameT1->editStartN2->value(), 5);
-        QCOMPARE(c.w.FrameT2->editStartN1->value(), 4);
-        QCOMPARE(c.w.FrameT2->editStartN2->value(), 6);
-        QCOMPARE(c.Shown(c.w.FrameT1), QString("000,000"));
-        QVERIFY(c.w.bSTART->isEnabled() && !c.w.bRESET->isEnabled());
-        QVERIFY(!c.w.Sequence->TimerReset->isActive());
-    }
-
-    void noAutomaticResetUnlessTicked() {
-        Console c;
-        c.Start();
-        c.Key(Qt::Key_F8);
-        c.Key(Qt::Key_F9);
+        QCOMPARE(c.w.PanelLeft->FrameT1->editStartN1->value(), 3);
+        QCOMPARE(c.w.PanelLeft->FrameT1->editStartN2->value(), 5);
+        QCOMPARE(c.w.PanelLeft->FrameT2->editStartN1->value(), 4);
+        QCOMPARE(c.w.PanelLeft->FrameT2->editStartN2->value(), 6);
+        QCOMPARE(c.Shown(c.w.PanelLeft->FrameT1), QString("000,000"));
+        QVERIFY(c.w.PanelLeft->bSTART->isEnabled() && !c.w.PanelLeft->bRESET->isEnabled());
         QVERIFY(!c.w.Sequence->TimerReset->isActive());
     }
 
@@ -156,64 +154,14 @@ private slots:
         c.Start();
         c.At(800);
         c.Key(Qt::Key_F6, Qt::ControlModifier); // Strg+F6: lane 2
-        QVERIFY(!c.w.FrameT2->IsRunning());
-        QVERIFY(c.w.bFehlStart2->isHidden());
+        QVERIFY(!c.w.race.heat.Lane(2).running);
+        QVERIFY(c.w.PanelLeft->bFehlStart2->isHidden());
         QCOMPARE(c.Cell(2, ColTime), QString("-"));
         c.At(9000);
         c.Key(Qt::Key_F8);
         QCOMPARE(c.Cell(1, ColWin), QString("+"));
         QCOMPARE(c.Cell(2, ColWin), QString());
         QCOMPARE(c.Cell(2, ColSpeed), QString());
-    }
-
-    void falseStartOnAStoppedLaneDoesNotEndTheHeat() {
-        Console c;
-        c.w.cbAutomatisch->setChecked(true);
-        QSignalSpy finished(c.w.Sequence, &TRaceSequence::HeatFinished);
-        c.Start();
-        c.At(4000);
-        c.Key(Qt::Key_F8);
-        c.At(4500);
-        c.Key(Qt::Key_F6); // lane 1 again, after its stop
-        QCOMPARE(c.w.race.state.StopCount, 1);
-        QCOMPARE(finished.count(), 0);
-        QVERIFY(c.w.FrameT2->IsRunning());
-        QVERIFY(!c.w.Sequence->TimerReset->isActive());
-        c.At(7000);
-        c.Key(Qt::Key_F9);
-        QCOMPARE(finished.count(), 1);
-        QCOMPARE(c.Cell(2, ColTime), QString("7,000"));
-        QCOMPARE(c.Cell(2, ColWin), QString("+"));
-    }
-
-    void resetAfterOnlyLaneOneStopped() {
-        Console c;
-        c.Start();
-        c.At(3000);
-        c.Key(Qt::Key_F8);
-        c.Key(Qt::Key_F7);
-        QCOMPARE(c.w.FrameT1->editStartN1->value(), 3);
-        QCOMPARE(c.w.FrameT1->editStartN2->value(), 5);
-        QCOMPARE(c.w.FrameT2->editStartN1->value(), 2);
-        QCOMPARE(c.w.FrameT2->editStartN2->value(), 4);
-        QVERIFY(!c.w.FrameT2->IsRunning());
-        QCOMPARE(c.Shown(c.w.FrameT2), QString("000,000"));
-        QVERIFY(!c.w.Sequence->mStop2->isEnabled());
-        c.Key(Qt::Key_F9); // the abandoned lane cannot be stopped any more
-        QVERIFY(c.Cell(2, ColTime).isEmpty());
-    }
-
-    void secondStopOfALaneIsIgnored() {
-        Console c;
-        c.Start();
-        c.At(5000);
-        c.Key(Qt::Key_F8);
-        c.At(6000);
-        c.Key(Qt::Key_F8);
-        c.Press(c.w.bSTOP1);
-        QCOMPARE(c.Cell(1, ColTime), QString("5,000"));
-        QCOMPARE(c.Shown(c.w.FrameT1), QString("005,000"));
-        QCOMPARE(c.w.race.state.StopCount, 1);
     }
 
     void crashMarksTheSelectedRow() {
@@ -231,54 +179,13 @@ private slots:
         QCOMPARE(c.Cell(2, ColWin), QString());
     }
 
-    void startLockOutOfZeroLeavesTheTimerOff() {
-        Console c;
-        c.w.Sequence->TimerGesperrtStart->setInterval(0);
-        c.Key(Qt::Key_F10); // arm the start group by hand
-        QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::StartGroup), 1);
-        QCOMPARE(c.w.Sequence->StartLight(), 3);
-        c.Start();
-        QVERIFY(!c.w.Sequence->TimerGesperrtStart->isActive());
-        QCOMPARE(c.w.Sequence->ArmFlag(TRaceSequence::StartGroup), 0);
-        QCOMPARE(c.w.Sequence->StartLight(), 0);
-    }
-
-    // A lock-out ends by arming its input again, but only where a command still waits for it.
-    void lockOutsRearmTheInputs() {
-        Console c;
-        TRaceSequence* s = c.w.Sequence;
-        c.Start();
-        // A barrier event on the running lane 2 locks it out for a moment.
-        s->LockOutLane(2);
-        QCOMPARE(s->ArmFlag(TRaceSequence::Lane2Group), 0);
-        QVERIFY(s->TimerGesperrtStop2->isActive());
-        s->TimerGesperrtTimer(s->TimerGesperrtStop2);
-        QCOMPARE(s->ArmFlag(TRaceSequence::Lane2Group), 1);
-        QVERIFY(!s->TimerGesperrtStop2->isActive());
-        c.Key(Qt::Key_F8);
-        QCOMPARE(s->ArmFlag(TRaceSequence::Lane1Group), 0);
-        QVERIFY(s->TimerGesperrtStop1->isActive());
-        s->TimerGesperrtTimer(s->TimerGesperrtStop1);
-        // The lane has stopped: its input stays blocked.
-        QCOMPARE(s->ArmFlag(TRaceSequence::Lane1Group), 0);
-        s->TimerGesperrtTimer(s->TimerGesperrtStart);
-        QCOMPARE(s->ArmFlag(TRaceSequence::StartGroup), 0); // START is disabled
-        c.Key(Qt::Key_F9);
-        c.Key(Qt::Key_F7);
-        // Without barriers the reset leaves the start blocked; the lock-out's end arms it.
-        QCOMPARE(s->ArmFlag(TRaceSequence::StartGroup), 0);
-        s->TimerGesperrtTimer(s->TimerGesperrtStart);
-        QCOMPARE(s->ArmFlag(TRaceSequence::StartGroup), 1);
-        QCOMPARE(s->StartLight(), 3);
-    }
-
     void closeAsksOnlyWhileAClockRuns() {
         Console c;
         c.Start();
         c.Answer(false);
         QVERIFY(!c.w.close());
         QVERIFY(c.w.isVisible());
-        QVERIFY(c.w.FrameT1->IsRunning());
+        QVERIFY(c.w.race.heat.Lane(1).running);
         QCOMPARE(c.w.FDlgYesNo->Label1->text(), QString("Beenden?"));
         c.Answer(true);
         QVERIFY(c.w.close());
@@ -291,16 +198,17 @@ private slots:
         c.Start();
         c.Key(Qt::Key_F8);
         c.Key(Qt::Key_F9);
-        QVERIFY(c.w.sbCLS->isEnabled());
+        QVERIFY(c.w.PanelLeft->sbCLS->isEnabled());
         c.Answer(false);
-        c.w.sbCLS->click();
+        c.w.PanelLeft->sbCLS->click();
         QCOMPARE(c.w.FDlgYesNo->Label1->text(), QString("Zeitenprotokoll  löschen?"));
         QCOMPARE(c.w.SortGrid1->Protocol()->DataRowCount(), 2);
         c.Answer(true);
-        c.w.sbCLS->click();
+        c.w.PanelLeft->sbCLS->click();
         QCOMPARE(c.w.SortGrid1->Protocol()->DataRowCount(), 1);
-        QVERIFY(!c.w.sbCLS->isEnabled() && !c.w.sbSave->isEnabled() && !c.w.mAvaria->isEnabled());
-        QVERIFY(c.w.sbLoad->isEnabled() && c.w.sbNextKrug->isEnabled());
+        QVERIFY(!c.w.PanelLeft->sbCLS->isEnabled() && !c.w.PanelLeft->sbSave->isEnabled() &&
+                !c.w.mAvaria->isEnabled());
+        QVERIFY(c.w.PanelLeft->sbLoad->isEnabled() && c.w.PanelLeft->sbNextKrug->isEnabled());
     }
 
     void protocolWithoutNumberInRowOneCountsAsEmpty() {
@@ -309,9 +217,11 @@ private slots:
         protocol->SetRows({TProtocolModel::DefaultHeaderTexts(),
                            QStringList(kProtocolColumns, QString()),
                            {"7", "Huber", "", "", "", "", "", "", "", "", ""}});
-        QVERIFY(!c.w.sbSave->isEnabled() && !c.w.sbPrint->isEnabled() && !c.w.sbInet->isEnabled());
+        QVERIFY(!c.w.PanelLeft->sbSave->isEnabled() && !c.w.PanelLeft->sbPrint->isEnabled() &&
+                !c.w.PanelLeft->sbInet->isEnabled());
         protocol->SetCell(1, ColStartNr, "3");
-        QVERIFY(c.w.sbSave->isEnabled() && c.w.sbExcel->isEnabled() && c.w.mAvaria->isEnabled());
+        QVERIFY(c.w.PanelLeft->sbSave->isEnabled() && c.w.PanelLeft->sbExcel->isEnabled() &&
+                c.w.mAvaria->isEnabled());
     }
 
     void layoutFollowsTheWidthAndTheWiring() {
@@ -323,9 +233,9 @@ private slots:
         int sum = client - 11 - (40 + 60 + 60 + 58 + 51 + 57 + 43 + 57 + 30);
         QCOMPARE(width(ColName), sum / 3 * 2);
         QCOMPARE(width(ColFirstName), sum - sum / 3 * 2);
-        QCOMPARE(c.w.eTitle->width(), 800 - 400 - 2);
+        QCOMPARE(c.w.PanelLeft->eTitle->width(), 800 - 400 - 2);
         c.w.resize(1100, 600);
-        QTRY_COMPARE(c.w.eTitle->width(), 1100 - 400 - 2);
+        QTRY_COMPARE(c.w.PanelLeft->eTitle->width(), 1100 - 400 - 2);
         const int wide = c.w.SortGrid1->viewport()->width();
         sum = wide - 11 - (40 + 60 + 60 + 58 + 51 + 57 + 43 + 57 + 30);
         QCOMPARE(width(ColName) + width(ColFirstName), sum);
@@ -334,16 +244,16 @@ private slots:
         QCOMPARE(width(ColIntermediate), -1);
         QCOMPARE(width(ColName) + width(ColFirstName), sum + 58);
         // The right-hand protocol buttons keep to the right edge.
-        QCOMPARE(c.w.Panel4->width() - c.w.sbCLS->x(), 391 - 354);
+        QCOMPARE(c.w.PanelLeft->Panel4->width() - c.w.PanelLeft->sbCLS->x(), 391 - 354);
     }
 
     void imitationPanelToggles() {
         Console c;
-        QVERIFY(c.w.PanelImit->isHidden());
+        QVERIFY(c.w.PanelLeft->PanelImit->isHidden());
         c.Key(Qt::Key_T, Qt::ControlModifier);
-        QVERIFY(!c.w.PanelImit->isHidden());
+        QVERIFY(!c.w.PanelLeft->PanelImit->isHidden());
         c.Key(Qt::Key_T, Qt::ControlModifier);
-        QVERIFY(c.w.PanelImit->isHidden());
+        QVERIFY(c.w.PanelLeft->PanelImit->isHidden());
     }
 
     void protocolShortcuts() {

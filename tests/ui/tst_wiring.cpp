@@ -1,18 +1,20 @@
 #include "TestMain.h"
 
+#include "base/Program.h"
 #include "export/BackgroundWriter.h"
 #include "export/ProtocolBackup.h"
 #include "export/SaveBytes.h"
-#include "protocol/SortGrid.h"
-#include "race/LaneTimer.h"
 #include "race/RaceSequence.h"
 #include "settings/CfgDialog.h"
+#include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
 #include "ui/Monitor2.h"
-#include "ui/Program.h"
 #include "ui/ProtocolFiles.h"
+#include "ui/RaceArea.h"
+#include "ui/SortGrid.h"
 #include "ui/Termination.h"
 #include "ui/TitlePicture.h"
+#include "ui/TopBar.h"
 #include "widgets/Digit.h"
 #include "widgets/Led.h"
 
@@ -76,9 +78,9 @@ private slots:
         auto w = Window(now);
         QCOMPARE(w->SortGrid1->Protocol()->DataRowCount(), 1);
         QVERIFY(w->SortGrid1->Protocol()->IsBlankRow(1));
-        QCOMPARE(w->FrameT1->editStartN1->value(), 1);
-        QCOMPARE(w->FrameT2->editStartN2->value(), 4);
-        QCOMPARE(w->eTitle->text(), QString("* * *"));
+        QCOMPARE(w->PanelLeft->FrameT1->editStartN1->value(), 1);
+        QCOMPARE(w->PanelLeft->FrameT2->editStartN2->value(), 4);
+        QCOMPARE(w->PanelLeft->eTitle->text(), QString("* * *"));
         QVERIFY(!QFile::exists(BackupPath()));
     }
 
@@ -86,7 +88,7 @@ private slots:
         qint64 now = 100 * kMs;
         {
             auto w = Window(now);
-            w->eTitle->setText("Finale");
+            w->PanelLeft->eTitle->setText("Finale");
             w->race.settings.Alg = 1;
             RunHeat(*w, now);
             w->FileWriter->Drain();
@@ -99,12 +101,12 @@ private slots:
         QCOMPARE(protocol->Cell(1, ColWin), QString("+"));
         QCOMPARE(protocol->Cell(1, ColName), QString("Huber"));
         QCOMPARE(protocol->Cell(2, ColTime), QString("9,987"));
-        QCOMPARE(w->eTitle->text(), QString("Finale"));
+        QCOMPARE(w->PanelLeft->eTitle->text(), QString("Finale"));
         QCOMPARE(w->race.settings.Alg, 1);
-        QVERIFY(w->sbSave->isEnabled());
+        QVERIFY(w->PanelLeft->sbSave->isEnabled());
         // The lanes race rows 1 and 2 again; nothing further is ready.
-        QCOMPARE(w->FrameT1->editStartN1->value(), 1);
-        QCOMPARE(w->FrameT2->editStartN1->value(), 2);
+        QCOMPARE(w->PanelLeft->FrameT1->editStartN1->value(), 1);
+        QCOMPARE(w->PanelLeft->FrameT2->editStartN1->value(), 2);
     }
 
     void savedProtocolLoadsBackAndABadFileChangesNothing() {
@@ -138,7 +140,7 @@ private slots:
         auto w = Window(now);
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         QVERIFY(!w->FMonitor2->isVisible());
-        w->eTitle->setText("Bergrennen");
+        w->PanelLeft->eTitle->setText("Bergrennen");
         QCOMPARE(w->FMonitor2->PanelTitle->text(), QString("Bergrennen"));
         w->SortGrid1->Protocol()->SetRows(
             {TProtocolModel::DefaultHeaderTexts(), {"1", "Berg", "Eva"}});
@@ -151,7 +153,7 @@ private slots:
         QVERIFY(w->FMonitor2->Extras[0].winBadge->isVisibleTo(w->FMonitor2));
         QTest::keyClick(w.get(), Qt::Key_M, Qt::ControlModifier);
         QVERIFY(w->FMonitor2->isVisible());
-        QVERIFY(!w->ImageTVEin->isHidden());
+        QVERIFY(!w->PanelLeft->ImageTVEin->isHidden());
 
         // The TV covers the only screen: the settings come above it, the keys return to it.
         TCfgDialog* dialog = w->CfgDialog;
@@ -171,7 +173,7 @@ private slots:
         QVERIFY(!w->FMonitor2->Extras[0].winBadge->isVisibleTo(w->FMonitor2));
         w->Modus1->trigger();
         QVERIFY(!w->FMonitor2->isVisible());
-        QVERIFY(w->ImageTVEin->isHidden());
+        QVERIFY(w->PanelLeft->ImageTVEin->isHidden());
     }
 
     void settingsDialogOpensFromTheKeyAndCancelChangesNothing() {
@@ -211,7 +213,7 @@ private slots:
         QVERIFY(!w->race.settings.ColSpeed2);
         QCOMPARE(w->race.settings.BarrierCount, 3);
         QCOMPARE(w->SortGrid1->ColumnWidth(ColIntermediate), -1);
-        QVERIFY(w->Led[4]->isHidden()); // three barriers: the fourth lamp goes
+        QVERIFY(w->PanelLeft->Led[4]->isHidden()); // three barriers: the fourth lamp goes
     }
 
     void titlePictureIsDecodedAndABrokenOneIgnored() {
@@ -265,8 +267,8 @@ private slots:
         QCOMPARE(mkfifo(QFile::encodeName(ProgramTitle() + ".jpg").constData(), 0600), 0);
         qint64 now = 0;
         auto w = Window(now);
-        QVERIFY(w->ImageTitle->pixmap().isNull());
-        QCOMPARE(w->ImageTitle->toolTip(), ProgramTitle() + ".jpg");
+        QVERIFY(w->PanelLeft->ImageTitle->pixmap().isNull());
+        QCOMPARE(w->PanelLeft->ImageTitle->toolTip(), ProgramTitle() + ".jpg");
     }
 
     // Logout and shutdown send SIGTERM: the event loop ends at once, without asking about the
@@ -276,7 +278,7 @@ private slots:
         qint64 now = 0;
         auto w = Window(now);
         w->Sequence->mStart->trigger();
-        QVERIFY(w->FrameT1->IsRunning());
+        QVERIFY(w->race.heat.Lane(1).running);
         QWidget* question = nullptr;
         QTimer giveUp;
         giveUp.setSingleShot(true);
@@ -310,7 +312,7 @@ private slots:
         });
         QTest::keyClick(w.get(), Qt::Key_F1);
         QTest::keyClick(w.get(), Qt::Key_I, Qt::AltModifier);
-        w->bHelp->click();
+        w->Panel1->bHelp->click();
         QApplication::processEvents();
         QCOMPARE(modal, nullptr);
         QCOMPARE(shown(), before);

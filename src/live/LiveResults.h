@@ -1,0 +1,47 @@
+#pragma once
+
+#include "LiveFeed.h"
+
+#include <QObject>
+
+class TLiveServer;
+class TProtocolModel;
+struct Race;
+
+// The results page as the settings want it: served on LivePort while LiveResults is on, with
+// the feed that keeps it up to date. The race never waits for it; a port that cannot be used
+// is only told.
+class TLiveResults : public QObject {
+    Q_OBJECT
+public:
+    TLiveResults(const Race& race, const TProtocolModel& protocol, TLiveFeed::LayoutSource layout,
+                 QObject* parent = nullptr);
+    ~TLiveResults() override;
+
+    // Starts, moves or stops the page as LiveResults and LivePort say.
+    void Apply();
+    void SetTitle(const QString& title);
+
+    // The server, made the first time the page is switched on; idle while it is off.
+    TLiveServer* Server() const { return server_; }
+    // The feed, only while the page is on.
+    TLiveFeed* Feed() const { return feed_; }
+    // Why the page is not served, for the notice bar; empty when it is.
+    QString Notice() const { return notice_; }
+
+signals:
+    // The address to open, empty while the page is not served.
+    void AddressChanged(const QString& address);
+    void NoticeChanged();
+
+private:
+    void SetNotice(const QString& notice);
+
+    const Race& race_;
+    const TProtocolModel& protocol_;
+    TLiveFeed::LayoutSource layout_;
+    TLiveServer* server_ = nullptr;
+    TLiveFeed* feed_ = nullptr;
+    QString title_;
+    QString notice_;
+};
