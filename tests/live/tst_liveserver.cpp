@@ -80,6 +80,19 @@ private slots:
         QCOMPARE(p["groups"][0]["rows"][0][1].toString(), QString("</td><script>x</script>"));
     }
 
+    // What the program publishes at a path is served there, as it was given, until taken away.
+    void publishedDocumentsAndOnlyThose() {
+        Served s;
+        QCOMPARE(Fetch(s.port, "/api/standings").status, 404);
+        s.server.PublishDocument("/api/standings", "application/json", R"({"groups":[]})");
+        QTRY_COMPARE(Fetch(s.port, "/api/standings").status, 200);
+        QCOMPARE(Fetch(s.port, "/api/standings").body, QByteArray(R"({"groups":[]})"));
+        QCOMPARE(Fetch(s.port, "/api/standings/").status, 404);
+        QCOMPARE(Fetch(s.port, "/api/standings", "POST").status, 405);
+        s.server.PublishDocument("/api/standings", {}, QByteArray());
+        QTRY_COMPARE(Fetch(s.port, "/api/standings").status, 404);
+    }
+
     void onlyReadingOfKnownPathsAndSmallRequests() {
         Served s;
         QCOMPARE(Fetch(s.port, "/admin").status, 404);
