@@ -3,7 +3,7 @@
 #include <QHash>
 
 #include <algorithm>
-#include <climits>
+#include <limits>
 #include <tuple>
 #include <vector>
 
@@ -41,7 +41,7 @@ struct NumberKey {
     explicit NumberKey(const QString& number) : text(number) {
         bool ok = false;
         value = number.toLongLong(&ok);
-        if (!ok) value = LLONG_MAX;
+        if (!ok) value = std::numeric_limits<qint64>::max();
     }
     bool operator<(const NumberKey& other) const {
         return std::tie(value, text) < std::tie(other.value, other.text);
@@ -53,6 +53,12 @@ struct Item {
     const TRun* shown;
     const Racer* racer;
     NumberKey number;
+};
+
+struct Group {
+    QString classInfo;
+    const TRun* first = nullptr; // the earliest run shown in the group
+    std::vector<Item> items;
 };
 
 QString GroupTitle(const QString& classInfo) {
@@ -88,7 +94,7 @@ TStandingsEntry MakeEntry(const Item& item) {
 
 TStandings BuildStandings(const TRuns& runs, bool Klass, bool ManyStart,
                           const QStringList& classList) {
-    // One pass gathers each racer's latest and best run; racers keep the order first met.
+    // One pass gathers each racer's latest and best run.
     QHash<QString, qsizetype> racerOf;
     racerOf.reserve(runs.size());
     std::vector<Racer> racers;
@@ -110,14 +116,10 @@ TStandings BuildStandings(const TRuns& runs, bool Klass, bool ManyStart,
         }
     }
 
-    // The groups in the order first met, each with its racers.
-    QHash<QString, qsizetype> groupOf;
-    QStringList groupClasses;
-    std::vector<std::vector<Item>> groupItems;
-    if (!Klass) {
-        groupClasses.append(QString());
-        groupItems.emplace_back();
-    }
+    // The racers by class; with classes off all in one group.
+    QHash<QString, size_t> groupOf;
+    std::vector<Group> groups;
+    if (!Klass) groups.emplace_back();
     for (const Racer& racer : racers) {
         const TRun* counted = nullptr;
         if (ManyStart && racer.best >= 0) counted = &runs[racer.best];
@@ -125,43 +127,39 @@ TStandings BuildStandings(const TRuns& runs, bool Klass, bool ManyStart,
             counted = &runs[racer.latest];
         const TRun* shown =
             counted ? counted : &runs[racer.latest >= 0 ? racer.latest : racer.latestAny];
-        qsizetype group = 0;
+        size_t g = 0;
         if (Klass) {
             // A stray blank typed into the class cell must not open a class of its own.
             const QString classInfo = shown->classInfo.trimmed();
             auto found = groupOf.constFind(classInfo);
             if (found == groupOf.cend()) {
-                found = groupOf.insert(classInfo, groupClasses.size());
-                groupClasses.append(classInfo);
-                groupItems.emplace_back();
+                found = groupOf.insert(classInfo, groups.size());
+                groups.push_back({classInfo, shown, {}});
             }
-            group = *found;
+            g = *found;
+            if (Later(*groups[g].first, *shown)) groups[g].first = shown;
         }
-        groupItems[size_t(group)].push_back(
-            {counted, shown, &racer, NumberKey(shown->startNumber)});
+        groups[g].items.push_back({counted, shown, &racer, NumberKey(shown->startNumber)});
     }
 
-    // The operator's classes in their order, others as first met, no class last.
+    // The operator's classes in their order, then the others as they first raced, no class last.
     QHash<QString, qsizetype> listed;
     for (qsizetype i = classList.size() - 1; i >= 0; --i)
         listed.insert(classList[i].trimmed(), i);
-    std::vector<qsizetype> groupOrder(size_t(groupClasses.size()));
-    std::vector<qsizetype> orderKey(groupOrder.size());
-    for (qsizetype g = 0; g < groupClasses.size(); ++g) {
-        groupOrder[size_t(g)] = g;
-        if (groupClasses[g].isEmpty())
-            orderKey[size_t(g)] = LLONG_MAX;
-        else
-            orderKey[size_t(g)] = listed.value(groupClasses[g], classList.size() + g);
-    }
-    std::sort(groupOrder.begin(), groupOrder.end(),
-              [&](qsizetype a, qsizetype b) { return orderKey[size_t(a)] < orderKey[size_t(b)]; });
+    auto position = [&](const Group& group) {
+        return group.classInfo.isEmpty() ? classList.size() + 1
+                                         : listed.value(group.classInfo, classList.size());
+    };
+    std::sort(groups.begin(), groups.end(), [&](const Group& a, const Group& b) {
+        const qsizetype positionA = position(a), positionB = position(b);
+        return positionA != positionB ? positionA < positionB : Later(*b.first, *a.first);
+    });
 
     TStandings standings;
     standings.Klass = Klass;
     standings.ManyStart = ManyStart;
-    for (const qsizetype g : groupOrder) {
-        std::vector<Item>& items = groupItems[size_t(g)];
+    for (Group& source : groups) {
+        std::vector<Item>& items = source.items;
         std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
             if (bool(a.counted) != bool(b.counted)) return bool(a.counted);
             if (a.counted) {
@@ -171,7 +169,7 @@ TStandings BuildStandings(const TRuns& runs, bool Klass, bool ManyStart,
             return a.number < b.number;
         });
         TStandingsGroup group;
-        group.classInfo = groupClasses[g];
+        group.classInfo = source.classInfo;
         if (Klass) group.title = GroupTitle(group.classInfo);
         group.entries.reserve(qsizetype(items.size()));
         for (size_t i = 0; i < items.size(); ++i) {

@@ -47,7 +47,8 @@ struct TStandingsEntry {
 // One list: the racers of a class, or all of them.
 struct TStandingsGroup {
     QString classInfo; // the class cell the group stands for; empty for no class or one list
-    QString title;     // "Klasse 2", "ohne Klasse"; empty for the single list without classes
+    // "Klasse " and the class (unless it begins so), "ohne Klasse"; empty without classes
+    QString title;
     QList<TStandingsEntry> entries;
 };
 
@@ -55,7 +56,7 @@ struct TStandings {
     bool Klass = false;     // one list per class, and the column "Klasse" instead of "Info"
     bool ManyStart = false; // the best run counts, not the latest
     // With Klass off always one group; with Klass on one per class that has racers, in the
-    // order of the class list, then other classes as first met, then the runs without class.
+    // order of the class list, then other classes as they first raced, then racers without class.
     QList<TStandingsGroup> groups;
 };
 

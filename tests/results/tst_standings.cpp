@@ -149,6 +149,14 @@ private slots:
             titles << group.title;
         QCOMPARE(titles, QStringList({"Klasse B", "Klasse B", "Klasse A", "Klasse Z", "Klasse Y",
                                       "ohne Klasse"}));
+        // Classes not in the list in the order they first raced, whatever the order given.
+        TRuns reversed = runs;
+        std::reverse(reversed.begin(), reversed.end());
+        QStringList reversedTitles;
+        for (const TStandingsGroup& group :
+             BuildStandings(reversed, true, false, {"Klasse B", "B", "C", "A"}).groups)
+            reversedTitles << group.title;
+        QCOMPARE(reversedTitles, titles);
         QCOMPARE(standings.groups[0].classInfo, QString("Klasse B"));
         QCOMPARE(standings.groups[1].classInfo, QString("B"));
         QCOMPARE(Summary(standings.groups[0]), QStringList{"1 7 5"});
