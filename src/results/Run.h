@@ -45,6 +45,11 @@ struct TRun {
         if (finalMs < 0) return QStringLiteral("ohne Zeit");
         return {};
     }
+    // The run's result in a word, as the racer reads it.
+    QString Outcome() const {
+        if (!Valid()) return InvalidReason();
+        return winner ? QStringLiteral("Sieg") : QStringLiteral("Niederlage");
+    }
 };
 
 using TRuns = QList<TRun>;
