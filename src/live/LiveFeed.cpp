@@ -1,6 +1,7 @@
 #include "LiveFeed.h"
 
 #include "LiveServer.h"
+#include "LiveStandings.h"
 #include "protocol/ProtocolModel.h"
 #include "race/Race.h"
 
@@ -48,7 +49,15 @@ void TLiveFeed::ProtocolChanged() {
 
 void TLiveFeed::PublishAll() {
     PublishProtocol();
+    if (!standings_.isNull())
+        server_->PublishDocument(QStringLiteral("/api/standings"), "application/json", standings_);
     PublishState();
+}
+
+void TLiveFeed::SetStandings(const TStandings& standings) {
+    standings_ = LiveStandingsJson(standings, ++standingsVersion_);
+    server_->PublishDocument(QStringLiteral("/api/standings"), "application/json", standings_);
+    PublishSoon();
 }
 
 void TLiveFeed::LaneChanged(int lane) {
@@ -124,6 +133,7 @@ LiveState TLiveFeed::State() const {
         for (LiveLane& lane : heat.lanes)
             lane.name = protocol_.RiderName(lane.startNumber);
     state.protocolVersion = protocolVersion_;
+    state.standingsVersion = standingsVersion_;
     return state;
 }
 

@@ -3,6 +3,7 @@
 #include "export/ProtocolText.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -33,6 +34,7 @@ struct LiveState {
     LiveLane lanes[2];
     QList<LiveHeat> heats; // the latest first
     int protocolVersion = 0;
+    int standingsVersion = 0; // 0: no standings are served
 };
 
 // The protocol as the page's tab shows it.
@@ -63,5 +65,6 @@ QString ClockText(int ms);
 
 // Compact JSON in which '<', '>' and '&' appear only escaped, so no text from the protocol
 // can ever read as markup, whatever a client does with it.
+QByteArray SafeJson(const QJsonObject& object);
 QByteArray LiveStateJson(const LiveState& state);
 QByteArray LiveProtocolJson(const LiveProtocol& protocol);
