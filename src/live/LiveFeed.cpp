@@ -54,6 +54,13 @@ void TLiveFeed::PublishAll() {
     PublishState();
 }
 
+void TLiveFeed::LaneVoided(qint64 startTicks, int lane, bool voided) {
+    for (LiveHeat& heat : heats_)
+        if (heat.startTicks == startTicks && (lane == 1 || lane == 2))
+            heat.lanes[lane - 1].voided = voided;
+    PublishSoon();
+}
+
 void TLiveFeed::SetStandings(const TStandings& standings) {
     standings_ = LiveStandingsJson(standings, ++standingsVersion_);
     server_->PublishDocument(QStringLiteral("/api/standings"), "application/json", standings_);
@@ -80,6 +87,7 @@ void TLiveFeed::ResultShown(int lane, const LaneResult& result) {
 
     if (!heatOpen_) {
         LiveHeat heat;
+        heat.startTicks = race_.heat.state.StartTicks;
         for (int i = 0; i < 2; ++i)
             heat.lanes[i].startNumber = race_.heat.Lane(i + 1).startNumber;
         heats_.prepend(heat);

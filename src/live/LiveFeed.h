@@ -36,6 +36,8 @@ public:
     void PublishAll();
     // The standings for the page's "Wertung" tab.
     void SetStandings(const TStandings& standings);
+    // A lane of a heat started at startTicks was declared void, or that was taken back.
+    void LaneVoided(qint64 startTicks, int lane, bool voided);
 
     LiveState State() const;
 

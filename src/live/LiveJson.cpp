@@ -24,7 +24,8 @@ QJsonObject LaneJson(const LiveLane& lane) {
             {"time", lane.time},
             {"line", lane.line},
             {"winner", lane.winner},
-            {"falseStart", lane.falseStart}};
+            {"falseStart", lane.falseStart},
+            {"void", lane.voided}};
 }
 
 } // namespace

@@ -22,10 +22,12 @@ struct LiveLane {
     QString line;         // the result line under the clock, as on the TV
     bool winner = false;
     bool falseStart = false;
+    bool voided = false; // declared void: its time and mark no longer count
 };
 
 struct LiveHeat {
-    QString at; // hh:mm of the finish
+    QString at;            // hh:mm of the finish
+    qint64 startTicks = 0; // its START, which names it
     LiveLane lanes[2];
 };
 

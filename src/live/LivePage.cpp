@@ -115,10 +115,12 @@ const char kScript[] = R"JS("use strict";
   }
 
   function heatLane(lane) {
-    var row = el("div", "heat-lane" + (lane.winner ? " won" : "") + (lane.falseStart ? " fs" : ""));
+    // A lane declared void keeps its place in the list, without its time.
+    var won = lane.winner && !lane.void;
+    var row = el("div", "heat-lane" + (won ? " won" : "") + (lane.falseStart ? " fs" : ""));
     row.appendChild(el("span", "who", lane.start + (lane.name ? " " + lane.name : "")));
-    row.appendChild(el("span", "t", lane.stopped ? lane.clock : "–"));
-    row.appendChild(el("span", "mark", lane.falseStart ? "FEHLSTART" : lane.winner ? "SIEG" : ""));
+    row.appendChild(el("span", "t", lane.void ? "ungültig" : lane.stopped ? lane.clock : "–"));
+    row.appendChild(el("span", "mark", lane.void ? "" : lane.falseStart ? "FEHLSTART" : won ? "SIEG" : ""));
     return row;
   }
 
