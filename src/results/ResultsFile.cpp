@@ -129,6 +129,8 @@ bool TResultsFile::Fail(const QSqlError& error) {
         // is not made here: it may be a drive that is not plugged in).
         if (!QFileInfo(QFileInfo(fileName_).absolutePath()).isDir())
             reason = QStringLiteral("Ordner fehlt");
+        else if (QFileInfo(fileName_).isDir())
+            reason = QStringLiteral("ein Ordner trägt diesen Namen");
         else
             reason = WriteProblem(fileName_);
         if (reason.isEmpty() && code == kSqliteCantOpen)
