@@ -5,13 +5,10 @@
 #include "results/ResultsDatabase.h"
 #include "results/RunRecorder.h"
 
+#include "SqlSelect.h"
+
 #include <QDateTime>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
-#include <QUuid>
 
 inline const QDateTime kRaceMorning(QDate(2024, 5, 4), QTime(10, 0));
 
@@ -64,30 +61,3 @@ struct RecordedHeat : Heat {
         protocol.model.SetRows(rows);
     }
 };
-
-// What an organiser's tool sees: the rows of a query on a connection of its own, each value as
-// text, NULL as "NULL".
-inline QList<QStringList> Select(const QString& file, const QString& sql) {
-    const QString name = QUuid::createUuid().toString();
-    QList<QStringList> rows;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
-        db.setDatabaseName(file);
-        if (!db.open()) qWarning() << db.lastError().text();
-        QSqlQuery query(db);
-        if (!query.exec(sql)) qWarning() << sql << query.lastError().text();
-        while (query.next()) {
-            QStringList row;
-            for (int i = 0; i < query.record().count(); ++i)
-                row << (query.value(i).isNull() ? QString("NULL") : query.value(i).toString());
-            rows << row;
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    return rows;
-}
-
-inline QString SelectOne(const QString& file, const QString& sql) {
-    const QList<QStringList> rows = Select(file, sql);
-    return rows.isEmpty() || rows[0].isEmpty() ? QString() : rows[0][0];
-}
