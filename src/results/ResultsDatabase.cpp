@@ -183,42 +183,34 @@ void TResultsDatabase::Attempt(TResultsFile& file, TResultsFile::Summary& summar
     // Writes that follow each other go in one transaction: one sync for a heat's changes.
     std::vector<Op> batch;
     bool failed = false;
+    // What failed is kept, and so is every write after it, in the order given.
+    auto fail = [&] {
+        file.Rollback();
+        failed = true;
+        wrote(file.Failure());
+        for (Op& op : batch)
+            left.push_back(std::move(op));
+        batch.clear();
+    };
     auto commit = [&] {
         if (batch.empty()) return;
-        const bool ok = file.Commit();
-        if (!ok) file.Rollback();
-        wrote(ok ? FileWriteResult(true, {}) : file.Failure());
-        if (!ok) {
-            failed = true;
-            for (Op& op : batch)
-                left.push_back(std::move(op));
-        }
+        if (!file.Commit()) return fail();
+        wrote(FileWriteResult(true, {}));
         batch.clear();
     };
     for (Op& op : ops) {
         Shift(op, summary);
         if (op.Writes()) {
-            if (failed) { // kept in order behind what failed
+            if (failed) {
                 left.push_back(std::move(op));
                 continue;
             }
-            if (batch.empty() && !file.Begin()) {
-                failed = true;
-                wrote(file.Failure());
-                left.push_back(std::move(op));
-                continue;
-            }
-            const bool ok = op.kind == Op::Upsert ? file.Upsert(op.run)
-                                                  : file.SetVoid(op.ids, op.voided, op.reason);
-            batch.push_back(std::move(op));
-            if (!ok) {
-                file.Rollback();
-                failed = true;
-                wrote(file.Failure());
-                for (Op& undone : batch)
-                    left.push_back(std::move(undone));
-                batch.clear();
-            }
+            const bool begun = !batch.empty() || file.Begin();
+            const Op& queued = batch.emplace_back(std::move(op));
+            if (!begun || !(queued.kind == Op::Upsert
+                                ? file.Upsert(queued.run)
+                                : file.SetVoid(queued.ids, queued.voided, queued.reason)))
+                fail();
             continue;
         }
         commit();
@@ -281,8 +273,8 @@ void TResultsDatabase::Report() {
 }
 
 void TResultsDatabase::Opened(const TResultsFile::Summary& summary) {
-    if (known_) return;
-    known_ = true;
+    if (fileRead_) return;
+    fileRead_ = true;
     summary_ = summary;
     for (TRun& run : runs_) {
         run.id = FileId(run.id);
@@ -328,14 +320,14 @@ void TResultsDatabase::Loaded(QDate day, const TRuns& runs) {
 }
 
 qint64 TResultsDatabase::FileId(qint64 id) const {
-    return known_ && id < 0 ? summary_.maxId - id : id;
+    return fileRead_ && id < 0 ? summary_.maxId - id : id;
 }
 
 void TResultsDatabase::SwitchDay(QDate day) {
     raceDay_ = day;
     runs_.clear();
     heat_ = Heat();
-    if (known_ && fileDays_.contains(day)) {
+    if (fileRead_ && fileDays_.contains(day)) {
         Op load;
         load.kind = Op::Load;
         load.day = day;
@@ -400,14 +392,15 @@ TRuns TResultsDatabase::LatestRuns(const QString& startNumber) const {
 }
 
 void TResultsDatabase::Store(TRun run) {
-    if (run.id == 0 && run.lane >= 1 && run.lane <= 2 && heat_.number) run.id = heat_.ids[run.lane];
+    const bool lane = run.lane == 1 || run.lane == 2;
+    if (run.id == 0 && lane) run.id = heat_.ids[run.lane];
     if (run.id == 0) {
-        if (!heat_.number || run.lane < 1 || run.lane > 2) return;
+        if (!heat_.number || !lane) return;
         run.day = heat_.day;
         run.heat = heat_.number;
         run.startedAt = heat_.startedAt;
         run.startTicks = heat_.startTicks;
-        run.id = heat_.ids[run.lane] = known_ ? nextId_++ : nextId_--;
+        run.id = heat_.ids[run.lane] = fileRead_ ? nextId_++ : nextId_--;
         heatMax_[run.day] = std::max(heatMax_.value(run.day), run.heat);
         runs_.insert(std::upper_bound(runs_.begin(), runs_.end(), run, ByHeatAndLane), run);
         emit RunAdded(run);
@@ -430,7 +423,7 @@ void TResultsDatabase::Store(TRun run) {
         emit RunChanged(run);
     }
     Op op;
-    op.provisional = !known_;
+    op.provisional = !fileRead_;
     op.run = std::move(run);
     Enqueue(std::move(op));
 }
@@ -447,7 +440,7 @@ void TResultsDatabase::SetVoid(const QList<qint64>& ids, bool voided, const QStr
     }
     Op op;
     op.kind = Op::SetVoid;
-    op.provisional = !known_;
+    op.provisional = !fileRead_;
     op.ids = fileIds;
     op.voided = voided;
     op.reason = reason;

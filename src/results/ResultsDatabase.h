@@ -61,7 +61,7 @@ public:
     std::optional<TRun> Run(qint64 id) const;
     // The days with runs, in the file and recorded since; oldest first.
     QList<QDate> Days() const;
-    bool HasReadFile() const { return known_; }
+    bool HasReadFile() const { return fileRead_; }
     // Another day's runs, read on the worker; DayRead answers.
     void ReadDay(QDate day);
 
@@ -147,7 +147,7 @@ private:
     QMap<QDate, int> heatMax_;
     QSet<QDate> fileDays_; // days the file held runs of when it was read
     QSet<QDate> days_;
-    bool known_ = false;
+    bool fileRead_ = false;
     TResultsFile::Summary summary_;
     qint64 nextId_ = -1; // negative until the file is read
     bool failureReported_ = false;
