@@ -72,6 +72,11 @@ void TResultsDatabase::RetryNow() {
     work_.notify_one();
 }
 
+void TResultsDatabase::SetRetryInterval(int ms) {
+    std::lock_guard lock(mutex_);
+    retryMs_ = ms;
+}
+
 void TResultsDatabase::Enqueue(Op op) {
     {
         std::lock_guard lock(mutex_);
@@ -102,7 +107,7 @@ void TResultsDatabase::Work() {
             if (ops_.empty())
                 work_.wait(lock, woken);
             else
-                work_.wait_for(lock, std::chrono::milliseconds(kRetryIntervalMs), woken);
+                work_.wait_for(lock, std::chrono::milliseconds(retryMs_), woken);
         }
         const bool last = stop_;
         fresh_ = retry_ = false;

@@ -53,6 +53,8 @@ public:
     void Flush();
     // Tries what failed now rather than at the next retry.
     void RetryNow();
+    // How long what failed waits before it is tried again (kRetryIntervalMs); from the next wait.
+    void SetRetryInterval(int ms);
 
     // The race day: the day the last heat started on (until then the day given to Open).
     QDate RaceDay() const { return raceDay_; }
@@ -163,6 +165,7 @@ private:
     bool busy_ = false;
     bool stop_ = false;
     bool reportPosted_ = false;
+    int retryMs_ = kRetryIntervalMs;
     FileWriteResult lastFailure_;
     std::thread thread_;
 };
