@@ -35,6 +35,8 @@ struct TRun {
     QStringList warnings;     // the plausibility warnings of the lane
     QString opponentNumber;   // the other lane's start number in the heat
 
+    bool operator==(const TRun&) const = default;
+
     // A run that can count: it has a time and is neither a false start, crashed nor void.
     bool Valid() const { return finalMs >= 0 && !falseStart && !crashed && !voided; }
     // Why a run does not count, as the standings say it; empty for a valid run.

@@ -23,6 +23,8 @@
 #include "race/BarrierPort.h"
 #include "race/Plausibility.h"
 #include "race/RaceSequence.h"
+#include "results/ResultsDatabase.h"
+#include "results/RunRecorder.h"
 #include "settings/CfgDialog.h"
 #include "settings/ClassList.h"
 #include "settings/LineTestDialog.h"
@@ -57,6 +59,8 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
                              return QFileInfo(file).fileName().startsWith(
                                  ProgramTitle() + QStringLiteral("-Journal-"));
                          });
+    FileNotices->AddKind(TResultsDatabase::FailureText(),
+                         [this](const QString& file) { return file == Results->FilePath(); });
     connect(FileNotices, &TFileNotices::Changed, this, &TFormMain::ShowPortNotice);
     setFont(ArialFont(11));
     Fill(this, QColor(0xA6, 0xCA, 0xF0));
@@ -103,6 +107,8 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     Plausibility = new TPlausibility(race, *Sequence, *Barriers, this);
     Recorder = new TJournalRecorder(*Journal, race, *Sequence, *ComPort, *Plausibility,
                                     *SortGrid1->Protocol(), this);
+    RunRecorder =
+        new TRunRecorder(*Results, race, *Sequence, *Plausibility, *SortGrid1->Protocol(), this);
     ConnectProtocolCommands();
 
     Live = new TLiveResults(race, *SortGrid1->Protocol(), [this] {
@@ -151,6 +157,9 @@ TFormMain::~TFormMain() {
     SortGrid1->CommitEdit();
     Files->Backup->WriteNow();
     Files->Backup->Flush();
+    // The runs after the protocol; what cannot be written by now is lost, and said so.
+    if (const QString failure = Results->Close(); !failure.isEmpty())
+        std::fprintf(stderr, "%s: %s\n", qPrintable(ProgramTitle()), qPrintable(failure));
     // No box: the desktop may be ending the session and would wait behind it.
     if (const std::optional<QString> failure = StoreSettings())
         std::fprintf(stderr, "%s: %s\n", qPrintable(ProgramTitle()), qPrintable(*failure));
@@ -184,17 +193,19 @@ void TFormMain::CreateFiles() {
         *FileWriter, race.HighResTimer1,
         [this] { return QFileInfo(Files->Backup->FilePath()).absolutePath(); }, ProgramTitle(),
         this);
+    Results = new TResultsDatabase(this);
+    connect(Results, &TResultsDatabase::Written, FileNotices, &TFileNotices::Written);
 }
 
 void TFormMain::ConnectProtocolCommands() {
-    // Each goes into the journal after it ran; a command on a row with that row's results.
-    auto onRow = [this](const QString& name, TCommandSource source) {
-        Recorder->ProtocolCommand(name, source, SortGrid1->CurrentRow());
+    // Each goes into the journal after it ran; a command on a row with that row's results. The
+    // joker also marks the row's run.
+    auto joker = [this](TCommandSource source) {
+        Recorder->ProtocolCommand(QStringLiteral("JOKER"), source, SortGrid1->CurrentRow());
+        RunRecorder->JokerToggled(SortGrid1->CurrentRow());
     };
-    connect(mJoker, &QAction::triggered, this,
-            [onRow] { onRow(QStringLiteral("JOKER"), TCommandSource::Key); });
-    connect(SortGrid1->Joker1, &QAction::triggered, this,
-            [onRow] { onRow(QStringLiteral("JOKER"), TCommandSource::Menu); });
+    connect(mJoker, &QAction::triggered, this, [joker] { joker(TCommandSource::Key); });
+    connect(SortGrid1->Joker1, &QAction::triggered, this, [joker] { joker(TCommandSource::Menu); });
     connect(SortGrid1->Rezultentfernen1, &QAction::triggered, this, [this] {
         Recorder->ProtocolCommand(QStringLiteral("ERGEBNISSE ENTFERNEN"), TCommandSource::Menu);
     });
@@ -385,8 +396,10 @@ void TFormMain::StartUp() {
     if (Files->LoadBackup())
         Recorder->ProtocolCommand(QStringLiteral("LADEN"), TCommandSource::Startup, 0,
                                   Files->Backup->FilePath());
-    // Only now is the backup's folder settled, which is the journal's.
+    // Only now is the backup's folder settled, which is the journal's and the results'.
     Journal->Open();
+    Results->Open(TResultsDatabase::FileName(QFileInfo(Files->Backup->FilePath()).absolutePath(),
+                                             ProgramTitle()));
     UpdateProtocolCommands();
     SortGrid1->SelectRow(SortGrid1->CurrentRow());
 }
@@ -417,6 +430,7 @@ void TFormMain::bAVARIAClick() {
     SortGrid1->MarkRowCrashed();
     Recorder->ProtocolCommand(QStringLiteral("GESTÜRZT"), TCommandSource::Key,
                               SortGrid1->CurrentRow());
+    RunRecorder->RowCrashed(SortGrid1->CurrentRow());
 }
 
 void TFormMain::est1Click() {

@@ -28,6 +28,8 @@ class TPlausibility;
 class TProtocolFiles;
 class TRaceArea;
 class TRaceSequence;
+class TResultsDatabase;
+class TRunRecorder;
 class TSortGrid;
 class TTopBar;
 struct TBarrierLayout;
@@ -63,6 +65,9 @@ public:
     // The race day's raw events, commands and results, beside the backup.
     TJournal* Journal;
     TJournalRecorder* Recorder;
+    // Every lane's run of every heat, beside the backup, and what records them.
+    TResultsDatabase* Results;
+    TRunRecorder* RunRecorder;
     TJournalViewer* JournalViewer = nullptr;
     // Checks each lane's result; what it finds is shown in the race area until the reset.
     TPlausibility* Plausibility;
