@@ -7,6 +7,7 @@
 #include "Monitor2.h"
 #include "ProtocolFiles.h"
 #include "RaceArea.h"
+#include "ResultsViews.h"
 #include "SignalPlayer.h"
 #include "SortGrid.h"
 #include "TitlePicture.h"
@@ -122,6 +123,7 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     connect(Live, &TLiveResults::AddressChanged, FMonitor2, &TFormMonitor2::ShowLiveAddress);
     connect(Live, &TLiveResults::NoticeChanged, this, &TFormMain::ShowPortNotice);
     connect(PanelLeft->eTitle, &QLineEdit::textChanged, Live, &TLiveResults::SetTitle);
+    ConnectResultsViews();
 
     for (QAction* help : {mHilfe, Hilfe1})
         connect(help, &QAction::triggered, this, &TFormMain::HelpClick);
@@ -227,6 +229,22 @@ void TFormMain::ConnectProtocolCommands() {
                 ShowWarnings();
             });
     connect(Plausibility, &TPlausibility::Cleared, this, &TFormMain::ShowWarnings);
+}
+
+void TFormMain::ConnectResultsViews() {
+    Views = new TResultsViews(
+        race, *Sequence, *Results, *SortGrid1->Protocol(), *Recorder, *FMonitor2, *Live,
+        [this] { return SortGrid1->ClassList(); }, this);
+    HideMenu->insertActions(Beenden1, {Views->mWertung, Views->mUngueltig});
+    addActions({Views->mWertung, Views->mUngueltig});
+    FMonitor2->addActions({Views->mWertung, Views->mUngueltig});
+    for (QAction* open : {SortGrid1->mPlatz, SortGrid1->SortierenKlassenZeit1})
+        connect(open, &QAction::triggered, Views, &TResultsViews::ShowStandings);
+    connect(SortGrid1->Void1, &QAction::triggered, Views,
+            [this] { Views->VoidLastHeat(TCommandSource::Menu); });
+    auto voidable = [this] { SortGrid1->Void1->setEnabled(Views->mUngueltig->isEnabled()); };
+    connect(Views->mUngueltig, &QAction::changed, this, voidable);
+    voidable();
 }
 
 void TFormMain::ShowWarnings() {

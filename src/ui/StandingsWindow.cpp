@@ -83,14 +83,13 @@ TStandingsWindow::TStandingsWindow(TResultsDatabase& results, const TRaceSetting
     connect(bExcel, &QPushButton::clicked, this, &TStandingsWindow::SaveWorkbook);
     connect(bTv, &QPushButton::clicked, this, [this] { emit ShowOnTv(standings_); });
     connect(bVoid, &QPushButton::clicked, this, [this] {
-        if (const qint64 id = SelectedRun()) emit VoidRequested(id);
+        if (const std::optional<TRun> run = SelectedRun()) emit VoidRequested(*run);
     });
     connect(bUnvoid, &QPushButton::clicked, this, [this] {
-        if (const qint64 id = SelectedRun()) emit UnvoidRequested(id);
+        if (const std::optional<TRun> run = SelectedRun()) emit UnvoidRequested(*run);
     });
     connect(Tabs, &QTabWidget::currentChanged, this, &TStandingsWindow::UpdateButtons);
-    connect(TableRuns, &QTableWidget::itemSelectionChanged, this,
-            &TStandingsWindow::UpdateButtons);
+    connect(TableRuns, &QTableWidget::itemSelectionChanged, this, &TStandingsWindow::UpdateButtons);
     connect(cbDay, &QComboBox::activated, this,
             [this](int index) { SetDay(cbDay->itemData(index).toDate()); });
 
@@ -205,12 +204,11 @@ void TStandingsWindow::FillStandings() {
 }
 
 void TStandingsWindow::FillRuns(const TRuns& runs) {
-    const QStringList header = {QStringLiteral("Lauf"),   QStringLiteral("Uhrzeit"),
-                                QStringLiteral("Bahn"),   QStringLiteral("St.Nr."),
-                                QStringLiteral("Name"),   QStringLiteral("Vorname"),
-                                QStringLiteral("RZ"),     QStringLiteral("ZZ"),
-                                QStringLiteral("Km/h"),   QStringLiteral("Zeit"),
-                                QStringLiteral("Gegner"), QStringLiteral("Ergebnis")};
+    const QStringList header = {
+        QStringLiteral("Lauf"),   QStringLiteral("Uhrzeit"), QStringLiteral("Bahn"),
+        QStringLiteral("St.Nr."), QStringLiteral("Name"),    QStringLiteral("Vorname"),
+        QStringLiteral("RZ"),     QStringLiteral("ZZ"),      QStringLiteral("Km/h"),
+        QStringLiteral("Zeit"),   QStringLiteral("Gegner"),  QStringLiteral("Ergebnis")};
     TableRuns->clear();
     TableRuns->setColumnCount(int(header.size()));
     TableRuns->setHorizontalHeaderLabels(header);
@@ -218,7 +216,8 @@ void TStandingsWindow::FillRuns(const TRuns& runs) {
     for (int row = 0; row < runs.size(); ++row) {
         const TRun& run = runs[row];
         QString outcome = run.Outcome();
-        if (run.voided && !run.voidReason.isEmpty()) outcome += QStringLiteral(": ") + run.voidReason;
+        if (run.voided && !run.voidReason.isEmpty())
+            outcome += QStringLiteral(": ") + run.voidReason;
         const QStringList cells = {QString::number(run.heat),
                                    run.startedAt.time().toString(QStringLiteral("HH:mm:ss")),
                                    QString::number(run.lane),
@@ -232,9 +231,9 @@ void TStandingsWindow::FillRuns(const TRuns& runs) {
                                    run.opponentNumber,
                                    outcome};
         for (int column = 0; column < cells.size(); ++column) {
-            auto* item = Item(cells[column], column == 4 || column == 5 || column == 11
-                                                 ? Qt::AlignLeft
-                                                 : Qt::AlignRight);
+            auto* item =
+                Item(cells[column],
+                     column == 4 || column == 5 || column == 11 ? Qt::AlignLeft : Qt::AlignRight);
             item->setData(Qt::UserRole, run.id);
             if (run.voided) item->setForeground(Qt::gray);
             TableRuns->setItem(row, column, item);
@@ -243,19 +242,20 @@ void TStandingsWindow::FillRuns(const TRuns& runs) {
     TableRuns->resizeColumnsToContents();
 }
 
-qint64 TStandingsWindow::SelectedRun() const {
+std::optional<TRun> TStandingsWindow::SelectedRun() const {
     const QList<QTableWidgetItem*> selected = TableRuns->selectedItems();
-    return selected.isEmpty() ? 0 : selected.first()->data(Qt::UserRole).toLongLong();
+    if (selected.isEmpty()) return std::nullopt;
+    const qint64 id = selected.first()->data(Qt::UserRole).toLongLong();
+    for (const TRun& run : runs_)
+        if (run.id == id) return run;
+    return std::nullopt;
 }
 
 void TStandingsWindow::UpdateButtons() {
     const bool runsTab = Tabs->currentWidget() == TableRuns;
-    const qint64 id = SelectedRun();
-    bool voided = false;
-    for (const TRun& run : runs_)
-        if (run.id == id) voided = run.voided;
-    bVoid->setEnabled(runsTab && id != 0 && !voided);
-    bUnvoid->setEnabled(runsTab && id != 0 && voided);
+    const std::optional<TRun> run = SelectedRun();
+    bVoid->setEnabled(runsTab && run && !run->voided);
+    bUnvoid->setEnabled(runsTab && run && run->voided);
 }
 
 QString TStandingsWindow::WritePage(const QString& folder) {
@@ -284,13 +284,12 @@ void TStandingsWindow::OpenPage() {
 }
 
 void TStandingsWindow::SaveWorkbook() {
-    const QString suggested = QDir(QDir::homePath())
-                                  .filePath(QStringLiteral("Wertung-") +
-                                            day_.toString(QStringLiteral("yyyy-MM-dd")) +
-                                            QStringLiteral(".xlsx"));
-    const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Wertung speichern"),
-                                                      suggested,
-                                                      QStringLiteral("MS Excel (*.xlsx)"));
+    const QString suggested =
+        QDir(QDir::homePath())
+            .filePath(QStringLiteral("Wertung-") + day_.toString(QStringLiteral("yyyy-MM-dd")) +
+                      QStringLiteral(".xlsx"));
+    const QString file = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Wertung speichern"), suggested, QStringLiteral("MS Excel (*.xlsx)"));
     if (file.isEmpty()) return;
     const FileWriteResult result =
         WriteStandingsWorkbook(file, standings_, settings_.Title, ProgramTitle());

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -30,8 +31,8 @@ public:
     const TStandings& Shown() const { return standings_; }
     QDate Day() const { return day_; }
     void SetDay(QDate day);
-    // The run selected in the runs tab; 0 when none.
-    qint64 SelectedRun() const;
+    // The run selected in the runs tab; none when no run is.
+    std::optional<TRun> SelectedRun() const;
 
     QComboBox* cbDay;
     QTabWidget* Tabs;
@@ -47,8 +48,8 @@ public:
 
 signals:
     void ShowOnTv(const TStandings& standings);
-    void VoidRequested(qint64 runId);
-    void UnvoidRequested(qint64 runId);
+    void VoidRequested(const TRun& run);
+    void UnvoidRequested(const TRun& run);
 
 private:
     void Refresh();

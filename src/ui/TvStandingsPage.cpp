@@ -80,8 +80,8 @@ void TTvStandingsPage::paintEvent(QPaintEvent*) {
     for (const QStringList& line : pages_.value(page_)) {
         if (line.size() == 1) {
             painter.setPen(kHeading);
-            painter.drawText(QRect(margin, top, inner, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                             line.first());
+            painter.drawText(QRect(margin, top, inner, lineHeight),
+                             Qt::AlignLeft | Qt::AlignVCenter, line.first());
         } else {
             int left = margin;
             for (int column = 0; column < line.size(); ++column) {
@@ -89,9 +89,9 @@ void TTvStandingsPage::paintEvent(QPaintEvent*) {
                 const QRect box(left, top, w - margin / 2, lineHeight);
                 painter.setPen(column == 0 ? kPlace : QColor(Qt::white));
                 const Qt::Alignment align = column == 2 ? Qt::AlignLeft : Qt::AlignRight;
-                painter.drawText(box, align | Qt::AlignVCenter,
-                                 painter.fontMetrics().elidedText(line[column], Qt::ElideRight,
-                                                                  box.width()));
+                painter.drawText(
+                    box, align | Qt::AlignVCenter,
+                    painter.fontMetrics().elidedText(line[column], Qt::ElideRight, box.width()));
                 left += w;
             }
         }
