@@ -220,6 +220,8 @@ const char kScript[] = R"JS("use strict";
       parts.push(wrap);
     });
     if (parts.length < 2) parts.push(el("p", "empty", "Noch keine Wertung."));
+    var marked = w.groups.some(function (g) { return g.entries.some(function (e) { return e.marked; }); });
+    if (marked) parts.push(el("p", "note", "! Plausibilitätswarnung: die Zeit bitte prüfen"));
     body.replaceChildren.apply(body, parts);
   }
 

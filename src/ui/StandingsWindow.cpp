@@ -33,7 +33,6 @@ QTableWidget* Table(QWidget* parent) {
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->verticalHeader()->hide();
-    table->horizontalHeader()->setStretchLastSection(true);
     return table;
 }
 
@@ -201,6 +200,8 @@ void TStandingsWindow::FillStandings() {
         }
     }
     TableStandings->resizeColumnsToContents();
+    // The names take what room is left.
+    TableStandings->horizontalHeader()->setSectionResizeMode(StColName, QHeaderView::Stretch);
 }
 
 void TStandingsWindow::FillRuns(const TRuns& runs) {
@@ -240,6 +241,7 @@ void TStandingsWindow::FillRuns(const TRuns& runs) {
         }
     }
     TableRuns->resizeColumnsToContents();
+    TableRuns->horizontalHeader()->setSectionResizeMode(4, QHeaderView::Stretch);
 }
 
 std::optional<TRun> TStandingsWindow::SelectedRun() const {
