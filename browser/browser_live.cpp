@@ -1,6 +1,7 @@
 // Opens the live results page in headless Chromium on loopback, runs a heat through the
 // imitation panel and checks that the page shows the winner within a second. With
-// --screenshot FILE it also keeps what a phone of 390 x 844 shows, and FILE-protokoll.png.
+// --screenshot FILE it also keeps what a phone of 390 x 844 shows, and FILE-protokoll.png and
+// FILE-wertung.png.
 
 #include "RunSandbox.h"
 #include "live/LiveResults.h"
@@ -163,9 +164,13 @@ int main(int argc, char* argv[]) {
         for (int column = 0; column < 3; ++column)
             row[column] = QString::fromUtf8(rider[column]);
         row[3] = "Vespa";
+        row[5] = rows.size() % 2 ? "50 ccm" : "125 ccm";
         rows << row;
     }
     protocol.SetRows(rows);
+    // Two classes: the standings tab has a table for each.
+    w.race.settings.Klass = true;
+    w.SortGrid1->ApplyClassMode(true);
 
     const quint16 port = FreePort();
     w.race.settings.LiveResults = true;
@@ -234,6 +239,18 @@ int main(int argc, char* argv[]) {
         QString second = screenshot;
         second.replace(QRegularExpression("\\.png$"), QString());
         Check(driver.Screenshot(second + "-protokoll.png"), "screenshot of the protocol");
+    }
+    driver.Run("document.querySelector('#tab-standings').click(); return true;");
+    Check(driver.Until("var rows = document.querySelectorAll('#standings tbody tr');"
+                       "return document.querySelectorAll('#standings table').length === 2 && "
+                       "rows.length === 2 && rows[0].cells[0].textContent === '1.' && "
+                       "rows[0].cells[2].textContent === '<b>Huber</b> Max';",
+                       3000) >= 0,
+          "the standings tab, a table per class");
+    if (!screenshot.isEmpty()) {
+        QString third = screenshot;
+        third.replace(QRegularExpression("\\.png$"), QString());
+        Check(driver.Screenshot(third + "-wertung.png"), "screenshot of the standings");
     }
     driver.Run("document.querySelector('#tab-live').click(); return true;");
 

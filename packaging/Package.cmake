@@ -42,9 +42,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.tempiqo.example/rennuhr/)
 # The libraries it links come from dpkg-shlibdeps; what it loads at run time is named here:
-# the SVG engine for its icons, the icon theme, the fonts its windows are laid out for and Qt's
-# German texts for the standard dialogs.
+# the SVG engine for its icons, the SQLite driver of the results database, the icon theme, the
+# fonts its windows are laid out for and Qt's German texts for the standard dialogs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6svg6, adwaita-icon-theme, fonts-liberation, qt6-translations-l10n")
+    "libqt6svg6, libqt6sql6-sqlite, adwaita-icon-theme, fonts-liberation, qt6-translations-l10n")
 include(CPack)

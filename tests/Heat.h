@@ -22,7 +22,7 @@
 constexpr qint64 kMs = 1000000;
 
 // The protocol a heat writes into, without a table to show it.
-struct ProtocolRows : HeatProtocol {
+struct ProtocolTable : HeatProtocol {
     TProtocolModel model;
     void PrepareHeatRow(const QString& startNumber) override { model.PrepareHeatRow(startNumber); }
     void WriteLaneResult(const QString& startNumber, const LaneResult& result) override {
@@ -39,7 +39,7 @@ struct Heat {
     Race race;
     THeatModel& heat = race.heat;
     TRaceState& state = race.heat.state;
-    ProtocolRows protocol;
+    ProtocolTable protocol;
     TRaceSequence sequence{race};
     TBarrierInputs barriers{race, sequence};
     TPlausibility plausibility{race, sequence, barriers};

@@ -13,9 +13,35 @@
 // protocol has columns, the visible columns packed from the left and the rest left empty.
 QList<QStringList> ExcelCellBlock(const ProtocolRows& rows, const QList<bool>& visibleColumns);
 
-// The program title made acceptable as a worksheet name: at most 31 characters, none of
-// []:*?/\ and no apostrophe at either end.
-QString ExcelSheetName(const QString& programTitle);
+// A text made acceptable as a worksheet name: at most 31 characters, none of []:*?/\ and no
+// apostrophe at either end; fallback when nothing is left or the name is reserved.
+QString ExcelSheetName(const QString& wanted,
+                       const QString& fallback = QStringLiteral("Protokoll"));
+// Names for the sheets of one workbook, each acceptable, no two alike regardless of case: a
+// repeated name gets " (2)", " (3)" ..., cut shorter to make room.
+QStringList ExcelSheetNames(const QStringList& wanted, const QString& fallback);
+
+// One worksheet: row 0 is the header, bold with a medium border, the other rows get thin
+// borders; the range is as wide as the widest row.
+struct ExcelSheet {
+    QString name; // acceptable and unique in its workbook
+    QList<QStringList> rows;
+    // Columns whose whole numbers are written as numbers, so that they sort; all else is text.
+    QList<int> numberColumns;
+    struct Note {
+        int row;
+        int column;
+        QString text;
+    };
+    // Cells shown on the mark colour, with the text as their comment.
+    QList<Note> notes;
+};
+
+// The .xlsx bytes of the sheets in order, with the workbook properties of the protocol's
+// workbook; empty with *error set when the workbook could not be built.
+std::optional<QByteArray> ExcelSheetsBytes(const QList<ExcelSheet>& sheets,
+                                           const QString& eventTitle, const QString& programTitle,
+                                           QString* error = nullptr);
 
 struct ExcelWorkbookContent {
     ProtocolRows rows;

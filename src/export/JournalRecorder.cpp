@@ -86,6 +86,13 @@ void TJournalRecorder::ProtocolCommand(const QString& name, TCommandSource sourc
                      row ? ResultCells(row) : QStringList(), text);
 }
 
+void TJournalRecorder::RunCommand(const QString& name, TCommandSource source, int lane,
+                                  const QString& startNumber, const QStringList& cells,
+                                  const QString& text) {
+    journal_.Command(name, CommandSourceName(source), lane, startNumber,
+                     race_.HighResTimer1.NowTicks(), cells, text);
+}
+
 void TJournalRecorder::LineTest(bool running) {
     journal_.Port(running ? QStringLiteral("Leitungstest an") : QStringLiteral("Leitungstest aus"),
                   QString());

@@ -24,6 +24,10 @@ public:
     // A command on the protocol, after it ran; with the row's results when it acted on a row.
     void ProtocolCommand(const QString& name, TCommandSource source, int row = 0,
                          const QString& text = {});
+    // A command on a recorded run (declared void, taken back): its lane, start number and
+    // result texts, and why.
+    void RunCommand(const QString& name, TCommandSource source, int lane,
+                    const QString& startNumber, const QStringList& cells, const QString& text);
     // The line test begins or ends: the lines' events meanwhile start and stop nothing.
     void LineTest(bool running);
 

@@ -1,6 +1,7 @@
 #include "LiveFeed.h"
 
 #include "LiveServer.h"
+#include "LiveStandings.h"
 #include "protocol/ProtocolModel.h"
 #include "race/Race.h"
 
@@ -48,7 +49,22 @@ void TLiveFeed::ProtocolChanged() {
 
 void TLiveFeed::PublishAll() {
     PublishProtocol();
+    if (!standings_.isNull())
+        server_->PublishDocument(QStringLiteral("/api/standings"), "application/json", standings_);
     PublishState();
+}
+
+void TLiveFeed::LaneVoided(qint64 startTicks, int lane, bool voided) {
+    for (LiveHeat& heat : heats_)
+        if (heat.startTicks == startTicks && (lane == 1 || lane == 2))
+            heat.lanes[lane - 1].voided = voided;
+    PublishSoon();
+}
+
+void TLiveFeed::SetStandings(const TStandings& standings) {
+    standings_ = LiveStandingsJson(standings, ++standingsVersion_);
+    server_->PublishDocument(QStringLiteral("/api/standings"), "application/json", standings_);
+    PublishSoon();
 }
 
 void TLiveFeed::LaneChanged(int lane) {
@@ -71,6 +87,7 @@ void TLiveFeed::ResultShown(int lane, const LaneResult& result) {
 
     if (!heatOpen_) {
         LiveHeat heat;
+        heat.startTicks = race_.heat.state.StartTicks;
         for (int i = 0; i < 2; ++i)
             heat.lanes[i].startNumber = race_.heat.Lane(i + 1).startNumber;
         heats_.prepend(heat);
@@ -124,6 +141,7 @@ LiveState TLiveFeed::State() const {
         for (LiveLane& lane : heat.lanes)
             lane.name = protocol_.RiderName(lane.startNumber);
     state.protocolVersion = protocolVersion_;
+    state.standingsVersion = standingsVersion_;
     return state;
 }
 

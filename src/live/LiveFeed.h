@@ -10,6 +10,7 @@ class QTimer;
 class TLiveServer;
 class TProtocolModel;
 struct LaneResult;
+struct TStandings;
 struct Race;
 
 // Follows the heat, its results and the protocol, and hands the server what the page shows:
@@ -33,6 +34,10 @@ public:
     void ProtocolChanged();
     // Everything once more, as a page opened now would get it.
     void PublishAll();
+    // The standings for the page's "Wertung" tab.
+    void SetStandings(const TStandings& standings);
+    // A lane of a heat started at startTicks was declared void, or that was taken back.
+    void LaneVoided(qint64 startTicks, int lane, bool voided);
 
     LiveState State() const;
 
@@ -55,6 +60,8 @@ private:
     QList<LiveHeat> heats_;
     bool heatOpen_ = false;
     int protocolVersion_ = 0;
+    int standingsVersion_ = 0;
+    QByteArray standings_;
     QTimer* running_;
     QTimer* soon_;
     QTimer* protocolSoon_;

@@ -13,13 +13,6 @@ bool BlankRow(const QStringList& row) {
                        [](const QString& cell) { return cell.trimmed().isEmpty(); });
 }
 
-QByteArray SafeJson(const QJsonObject& object) {
-    QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
-    // Outside strings JSON has none of these characters, so they can be replaced bytewise.
-    json.replace('&', "\\u0026").replace('<', "\\u003c").replace('>', "\\u003e");
-    return json;
-}
-
 QJsonObject LaneJson(const LiveLane& lane) {
     return {{"start", lane.startNumber},
             {"ready", lane.readyNumber},
@@ -31,10 +24,18 @@ QJsonObject LaneJson(const LiveLane& lane) {
             {"time", lane.time},
             {"line", lane.line},
             {"winner", lane.winner},
-            {"falseStart", lane.falseStart}};
+            {"falseStart", lane.falseStart},
+            {"void", lane.voided}};
 }
 
 } // namespace
+
+QByteArray SafeJson(const QJsonObject& object) {
+    QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    // Outside strings JSON has none of these characters, so they can be replaced bytewise.
+    json.replace('&', "\\u0026").replace('<', "\\u003c").replace('>', "\\u003e");
+    return json;
+}
 
 std::optional<int> TimeTextMs(const QString& text) {
     const QString trimmed = text.trimmed();
@@ -88,7 +89,8 @@ QByteArray LiveStateJson(const LiveState& state) {
     return SafeJson({{"title", state.title},
                      {"lanes", QJsonArray{LaneJson(state.lanes[0]), LaneJson(state.lanes[1])}},
                      {"heats", heats},
-                     {"protocol", state.protocolVersion}});
+                     {"protocol", state.protocolVersion},
+                     {"standings", state.standingsVersion}});
 }
 
 QByteArray LiveProtocolJson(const LiveProtocol& protocol) {

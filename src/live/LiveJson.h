@@ -3,6 +3,7 @@
 #include "export/ProtocolText.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -21,10 +22,12 @@ struct LiveLane {
     QString line;         // the result line under the clock, as on the TV
     bool winner = false;
     bool falseStart = false;
+    bool voided = false; // declared void: its time and mark no longer count
 };
 
 struct LiveHeat {
-    QString at; // hh:mm of the finish
+    QString at;            // hh:mm of the finish
+    qint64 startTicks = 0; // its START, which names it
     LiveLane lanes[2];
 };
 
@@ -33,6 +36,7 @@ struct LiveState {
     LiveLane lanes[2];
     QList<LiveHeat> heats; // the latest first
     int protocolVersion = 0;
+    int standingsVersion = 0; // 0: no standings are served
 };
 
 // The protocol as the page's tab shows it.
@@ -63,5 +67,6 @@ QString ClockText(int ms);
 
 // Compact JSON in which '<', '>' and '&' appear only escaped, so no text from the protocol
 // can ever read as markup, whatever a client does with it.
+QByteArray SafeJson(const QJsonObject& object);
 QByteArray LiveStateJson(const LiveState& state);
 QByteArray LiveProtocolJson(const LiveProtocol& protocol);

@@ -49,6 +49,8 @@ ol#heats li { border-top: 2px solid #000; padding: 6px 0; }
 .table-wrap { overflow-x: auto; margin-bottom: 14px; }
 table { border-collapse: collapse; width: 100%; font-size: 18px; }
 caption { text-align: left; font-size: 22px; padding: 6px 0; }
+tr.out td { color: #777; font-style: italic; }
+.note { color: #555; margin: 8px 0; }
 th, td { border: 2px solid #000; padding: 4px 5px; white-space: nowrap; text-align: left; }
 th { background: #000; color: #fff; }
 tr:nth-child(even) td { background: #EEE; }
@@ -59,6 +61,7 @@ tr:nth-child(even) td { background: #EEE; }
 <nav>
 <button id="tab-live" type="button" aria-selected="true">Live</button>
 <button id="tab-protocol" type="button" aria-selected="false">Protokoll</button>
+<button id="tab-standings" type="button" aria-selected="false">Wertung</button>
 </nav>
 <main>
 <section id="live">
@@ -68,6 +71,7 @@ tr:nth-child(even) td { background: #EEE; }
 <ol id="heats"><li class="empty">Noch kein Lauf.</li></ol>
 </section>
 <section id="protocol" hidden><div id="protocol-body"><p class="empty">Lade Protokoll …</p></div></section>
+<section id="standings" hidden><div id="standings-body"><p class="empty">Lade Wertung …</p></div></section>
 </main>
 <script src="/app.js"></script>
 </body>
@@ -78,7 +82,6 @@ tr:nth-child(even) td { background: #EEE; }
 const char kScript[] = R"JS("use strict";
 (function () {
   var state = null, receivedAt = 0, lastHeard = 0, source = null, retryTimer = 0;
-  var protocolShown = -1, protocolLoading = false;
   var RUN_AHEAD_MS = 300; // a running clock goes on by itself between two messages, this far
 
   function $(id) { return document.getElementById(id); }
@@ -112,10 +115,12 @@ const char kScript[] = R"JS("use strict";
   }
 
   function heatLane(lane) {
-    var row = el("div", "heat-lane" + (lane.winner ? " won" : "") + (lane.falseStart ? " fs" : ""));
+    // A lane declared void keeps its place in the list, without its time.
+    var won = lane.winner && !lane.void;
+    var row = el("div", "heat-lane" + (won ? " won" : "") + (lane.falseStart ? " fs" : ""));
     row.appendChild(el("span", "who", lane.start + (lane.name ? " " + lane.name : "")));
-    row.appendChild(el("span", "t", lane.stopped ? lane.clock : "–"));
-    row.appendChild(el("span", "mark", lane.falseStart ? "FEHLSTART" : lane.winner ? "SIEG" : ""));
+    row.appendChild(el("span", "t", lane.void ? "ungültig" : lane.stopped ? lane.clock : "–"));
+    row.appendChild(el("span", "mark", lane.void ? "" : lane.falseStart ? "FEHLSTART" : won ? "SIEG" : ""));
     return row;
   }
 
@@ -144,7 +149,9 @@ const char kScript[] = R"JS("use strict";
     renderLane($("lane1"), next.lanes[0]);
     renderLane($("lane2"), next.lanes[1]);
     if (heatsChanged) renderHeats(next.heats);
-    if (!$("protocol").hidden && next.protocol !== protocolShown) loadProtocol();
+    Object.keys(docs).forEach(function (name) {
+      if (!$(name).hidden && next[name] !== docs[name].shown) load(name);
+    });
   }
 
   function tick() {
@@ -185,26 +192,66 @@ const char kScript[] = R"JS("use strict";
     body.replaceChildren.apply(body, parts);
   }
 
-  function loadProtocol() {
-    if (protocolLoading) return;
-    protocolLoading = true;
-    fetch("/api/protocol", { cache: "no-store" })
+  function renderStandings(w) {
+    var body = $("standings-body");
+    var parts = [el("p", "note", w.bestRun ? "Es zählt der beste gültige Lauf."
+                                           : "Es zählt der letzte Lauf.")];
+    w.groups.forEach(function (group) {
+      var wrap = el("div", "table-wrap");
+      var table = el("table");
+      if (group.title) table.appendChild(el("caption", "", group.title));
+      var head = el("tr");
+      ["Platz", "St.Nr.", "Name", "Zeit", "Km/h"].forEach(function (t) { head.appendChild(el("th", "", t)); });
+      var thead = el("thead");
+      thead.appendChild(head);
+      table.appendChild(thead);
+      var tbody = el("tbody");
+      group.entries.forEach(function (e) {
+        var tr = el("tr", e.place ? "" : "out");
+        tr.appendChild(el("td", "", e.place ? e.place + "." : ""));
+        tr.appendChild(el("td", "", e.start));
+        tr.appendChild(el("td", "", (e.name + " " + e.firstName).trim()));
+        tr.appendChild(el("td", "", e.place ? e.time + (e.marked ? " !" : "") : e.reason));
+        tr.appendChild(el("td", "", e.speed));
+        tbody.appendChild(tr);
+      });
+      table.appendChild(tbody);
+      wrap.appendChild(table);
+      parts.push(wrap);
+    });
+    if (parts.length < 2) parts.push(el("p", "empty", "Noch keine Wertung."));
+    var marked = w.groups.some(function (g) { return g.entries.some(function (e) { return e.marked; }); });
+    if (marked) parts.push(el("p", "note", "! Plausibilitätswarnung: die Zeit bitte prüfen"));
+    body.replaceChildren.apply(body, parts);
+  }
+
+  // The tabs beside "Live": each loads its document when shown and when its version moves on.
+  var docs = {
+    protocol: { url: "/api/protocol", shown: -1, loading: false, render: renderProtocol },
+    standings: { url: "/api/standings", shown: -1, loading: false, render: renderStandings }
+  };
+
+  function load(name) {
+    var doc = docs[name];
+    if (doc.loading) return;
+    doc.loading = true;
+    fetch(doc.url, { cache: "no-store" })
       .then(function (r) { if (!r.ok) throw new Error(r.status); return r.json(); })
-      .then(function (p) { protocolShown = p.version; renderProtocol(p); })
+      .then(function (d) { doc.shown = d.version; doc.render(d); })
       .catch(function () {})
       .then(function () {
-        protocolLoading = false;
-        if (state && state.protocol !== protocolShown && !$("protocol").hidden)
-          setTimeout(loadProtocol, 1000);
+        doc.loading = false;
+        if (state && state[name] !== doc.shown && !$(name).hidden)
+          setTimeout(function () { load(name); }, 1000);
       });
   }
 
-  function showTab(protocol) {
-    $("tab-live").setAttribute("aria-selected", String(!protocol));
-    $("tab-protocol").setAttribute("aria-selected", String(protocol));
-    $("live").hidden = protocol;
-    $("protocol").hidden = !protocol;
-    if (protocol) loadProtocol();
+  function showTab(name) {
+    ["live", "protocol", "standings"].forEach(function (tab) {
+      $("tab-" + tab).setAttribute("aria-selected", String(tab === name));
+      $(tab).hidden = tab !== name;
+    });
+    if (docs[name]) load(name);
   }
 
   function heard() { lastHeard = Date.now(); setStatus(true); }
@@ -226,8 +273,9 @@ const char kScript[] = R"JS("use strict";
     };
   }
 
-  $("tab-live").addEventListener("click", function () { showTab(false); });
-  $("tab-protocol").addEventListener("click", function () { showTab(true); });
+  ["live", "protocol", "standings"].forEach(function (tab) {
+    $("tab-" + tab).addEventListener("click", function () { showTab(tab); });
+  });
   // The server speaks at least every 5 s; silence means the connection is gone.
   setInterval(function () { if (Date.now() - lastHeard > 12000) { setStatus(false); connect(); } }, 2000);
   connect();

@@ -24,6 +24,10 @@ void TLiveResults::SetTitle(const QString& title) {
     if (feed_) feed_->SetTitle(title);
 }
 
+void TLiveResults::StandingsChanged() {
+    if (feed_ && standings_) feed_->SetStandings(standings_());
+}
+
 void TLiveResults::Apply() {
     const TRaceSettings& settings = race_.settings;
     if (!settings.LiveResults) {
@@ -50,6 +54,7 @@ void TLiveResults::Apply() {
     if (!feed_) {
         feed_ = new TLiveFeed(race_, protocol_, layout_, server_, this);
         feed_->SetTitle(title_);
+        StandingsChanged();
     }
     // The columns shown may have changed with the settings.
     feed_->ProtocolChanged();

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "LiveFeed.h"
+#include "results/Standings.h"
 
 #include <QObject>
+
+#include <functional>
 
 class TLiveServer;
 class TProtocolModel;
@@ -28,6 +31,9 @@ public:
     TLiveFeed* Feed() const { return feed_; }
     // Why the page is not served, for the notice bar; empty when it is.
     QString Notice() const { return notice_; }
+    // Where the "Wertung" tab's standings come from; StandingsChanged hands them on.
+    void SetStandingsSource(std::function<TStandings()> source) { standings_ = std::move(source); }
+    void StandingsChanged();
 
 signals:
     // The address to open, empty while the page is not served.
@@ -40,6 +46,7 @@ private:
     const Race& race_;
     const TProtocolModel& protocol_;
     TLiveFeed::LayoutSource layout_;
+    std::function<TStandings()> standings_;
     TLiveServer* server_ = nullptr;
     TLiveFeed* feed_ = nullptr;
     QString title_;

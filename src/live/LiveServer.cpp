@@ -133,6 +133,13 @@ public:
         protocol_ = Ok("application/json", LiveProtocolJson(protocol));
     }
 
+    void SetDocument(const QString& path, const QByteArray& type, const QByteArray& body) {
+        if (body.isNull())
+            documents_.remove(path);
+        else
+            documents_.insert(path, Ok(type, body));
+    }
+
 signals:
     void Listening(quint16 port);
     void Failed(const QString& message);
@@ -170,6 +177,8 @@ protected:
             Respond(request, socket, protocol_);
         else if (path == u"/api/events" && method == QHttpServerRequest::Method::Get)
             OpenStream(*found, socket);
+        else if (const auto document = documents_.constFind(path); document != documents_.cend())
+            Respond(request, socket, *document);
         else
             Respond(request, socket, notFound_);
         return true;
@@ -355,6 +364,8 @@ private:
     Answer state_;
     QByteArray stateJson_;
     Answer protocol_;
+    // Further read-only answers the program publishes by path (the standings, a racer's page).
+    QHash<QString, Answer> documents_;
     QString title_;
 };
 
@@ -414,6 +425,14 @@ void TLiveServer::PublishState(const QByteArray& json, const QString& title) {
     if (!worker_) return;
     QMetaObject::invokeMethod(
         worker_, [worker = worker_, json, title] { worker->Publish(json, title); },
+        Qt::QueuedConnection);
+}
+
+void TLiveServer::PublishDocument(const QString& path, const QByteArray& type,
+                                  const QByteArray& body) {
+    if (!worker_) return;
+    QMetaObject::invokeMethod(
+        worker_, [worker = worker_, path, type, body] { worker->SetDocument(path, type, body); },
         Qt::QueuedConnection);
 }
 

@@ -53,6 +53,9 @@ public:
     // What the page shows now; pushed to every page that is open.
     void PublishState(const QByteArray& json, const QString& title);
     void PublishProtocol(const LiveProtocol& protocol);
+    // A further answer at path, as built by the program; a null body takes it away. Only what is
+    // published is ever served: the paths come from the program, not from a request.
+    void PublishDocument(const QString& path, const QByteArray& type, const QByteArray& body);
 
     // The German text for a port that could not be opened.
     static QString ListenFailureText(quint16 port, bool inUse, bool denied);

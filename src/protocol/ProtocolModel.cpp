@@ -97,6 +97,14 @@ void TProtocolModel::EmptyResults(int row) {
     marks_[row].clear();
 }
 
+void TProtocolModel::SetRowResults(int row, const QStringList& cells) {
+    if (row < 1 || row >= cells_.size()) return;
+    EmptyResults(row);
+    for (int column = kFirstResultColumn; column < kProtocolColumns; ++column)
+        cells_[row][column] = cells.value(column - kFirstResultColumn);
+    EmitRowChanged(row);
+}
+
 int TProtocolModel::PrepareHeatRow(const QString& startNumber) {
     int row = FindStartRow(startNumber);
     if (!row) {

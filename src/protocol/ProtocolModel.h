@@ -38,6 +38,9 @@ public:
     // The lane's texts into its row; 0 (nothing written) when no row carries the number.
     int WriteLaneResult(const QString& startNumber, const LaneResult& result);
     void MarkRowCrashed(int row);
+    // The row's result cells, "RZ" to "Win", as given (a run taken back), or emptied (a run
+    // declared void); its marks go with them.
+    void SetRowResults(int row, const QStringList& cells);
     int NextFreeStartNumber() const;
     // Numbers a new row with the next free start number; returns that row.
     int NewRow();

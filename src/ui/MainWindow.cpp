@@ -7,6 +7,7 @@
 #include "Monitor2.h"
 #include "ProtocolFiles.h"
 #include "RaceArea.h"
+#include "ResultsViews.h"
 #include "SignalPlayer.h"
 #include "SortGrid.h"
 #include "TitlePicture.h"
@@ -23,6 +24,8 @@
 #include "race/BarrierPort.h"
 #include "race/Plausibility.h"
 #include "race/RaceSequence.h"
+#include "results/ResultsDatabase.h"
+#include "results/RunRecorder.h"
 #include "settings/CfgDialog.h"
 #include "settings/ClassList.h"
 #include "settings/LineTestDialog.h"
@@ -57,6 +60,8 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
                              return QFileInfo(file).fileName().startsWith(
                                  ProgramTitle() + QStringLiteral("-Journal-"));
                          });
+    FileNotices->AddKind(TResultsDatabase::FailureText(),
+                         [this](const QString& file) { return file == Results->FilePath(); });
     connect(FileNotices, &TFileNotices::Changed, this, &TFormMain::ShowPortNotice);
     setFont(ArialFont(11));
     Fill(this, QColor(0xA6, 0xCA, 0xF0));
@@ -103,6 +108,8 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     Plausibility = new TPlausibility(race, *Sequence, *Barriers, this);
     Recorder = new TJournalRecorder(*Journal, race, *Sequence, *ComPort, *Plausibility,
                                     *SortGrid1->Protocol(), this);
+    RunRecorder =
+        new TRunRecorder(*Results, race, *Sequence, *Plausibility, *SortGrid1->Protocol(), this);
     ConnectProtocolCommands();
 
     Live = new TLiveResults(race, *SortGrid1->Protocol(), [this] {
@@ -116,6 +123,7 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
     connect(Live, &TLiveResults::AddressChanged, FMonitor2, &TFormMonitor2::ShowLiveAddress);
     connect(Live, &TLiveResults::NoticeChanged, this, &TFormMain::ShowPortNotice);
     connect(PanelLeft->eTitle, &QLineEdit::textChanged, Live, &TLiveResults::SetTitle);
+    ConnectResultsViews();
 
     for (QAction* help : {mHilfe, Hilfe1})
         connect(help, &QAction::triggered, this, &TFormMain::HelpClick);
@@ -151,6 +159,9 @@ TFormMain::~TFormMain() {
     SortGrid1->CommitEdit();
     Files->Backup->WriteNow();
     Files->Backup->Flush();
+    // The runs after the protocol; what cannot be written by now is lost, and said so.
+    if (const QString failure = Results->Close(); !failure.isEmpty())
+        std::fprintf(stderr, "%s: %s\n", qPrintable(ProgramTitle()), qPrintable(failure));
     // No box: the desktop may be ending the session and would wait behind it.
     if (const std::optional<QString> failure = StoreSettings())
         std::fprintf(stderr, "%s: %s\n", qPrintable(ProgramTitle()), qPrintable(*failure));
@@ -184,17 +195,19 @@ void TFormMain::CreateFiles() {
         *FileWriter, race.HighResTimer1,
         [this] { return QFileInfo(Files->Backup->FilePath()).absolutePath(); }, ProgramTitle(),
         this);
+    Results = new TResultsDatabase(this);
+    connect(Results, &TResultsDatabase::Written, FileNotices, &TFileNotices::Written);
 }
 
 void TFormMain::ConnectProtocolCommands() {
-    // Each goes into the journal after it ran; a command on a row with that row's results.
-    auto onRow = [this](const QString& name, TCommandSource source) {
-        Recorder->ProtocolCommand(name, source, SortGrid1->CurrentRow());
+    // Each goes into the journal after it ran; a command on a row with that row's results. The
+    // joker also marks the row's run.
+    auto joker = [this](TCommandSource source) {
+        Recorder->ProtocolCommand(QStringLiteral("JOKER"), source, SortGrid1->CurrentRow());
+        RunRecorder->JokerToggled(SortGrid1->CurrentRow());
     };
-    connect(mJoker, &QAction::triggered, this,
-            [onRow] { onRow(QStringLiteral("JOKER"), TCommandSource::Key); });
-    connect(SortGrid1->Joker1, &QAction::triggered, this,
-            [onRow] { onRow(QStringLiteral("JOKER"), TCommandSource::Menu); });
+    connect(mJoker, &QAction::triggered, this, [joker] { joker(TCommandSource::Key); });
+    connect(SortGrid1->Joker1, &QAction::triggered, this, [joker] { joker(TCommandSource::Menu); });
     connect(SortGrid1->Rezultentfernen1, &QAction::triggered, this, [this] {
         Recorder->ProtocolCommand(QStringLiteral("ERGEBNISSE ENTFERNEN"), TCommandSource::Menu);
     });
@@ -216,6 +229,22 @@ void TFormMain::ConnectProtocolCommands() {
                 ShowWarnings();
             });
     connect(Plausibility, &TPlausibility::Cleared, this, &TFormMain::ShowWarnings);
+}
+
+void TFormMain::ConnectResultsViews() {
+    Views = new TResultsViews(
+        race, *Sequence, *Results, *SortGrid1->Protocol(), *Recorder, *FMonitor2, *Live,
+        [this] { return SortGrid1->ClassList(); }, this);
+    HideMenu->insertActions(Beenden1, {Views->mWertung, Views->mUngueltig});
+    addActions({Views->mWertung, Views->mUngueltig});
+    FMonitor2->addActions({Views->mWertung, Views->mUngueltig});
+    for (QAction* open : {SortGrid1->mPlatz, SortGrid1->SortierenKlassenZeit1})
+        connect(open, &QAction::triggered, Views, &TResultsViews::ShowStandings);
+    connect(SortGrid1->Void1, &QAction::triggered, Views,
+            [this] { Views->VoidLastHeat(TCommandSource::Menu); });
+    auto voidable = [this] { SortGrid1->Void1->setEnabled(Views->mUngueltig->isEnabled()); };
+    connect(Views->mUngueltig, &QAction::changed, this, voidable);
+    voidable();
 }
 
 void TFormMain::ShowWarnings() {
@@ -385,8 +414,10 @@ void TFormMain::StartUp() {
     if (Files->LoadBackup())
         Recorder->ProtocolCommand(QStringLiteral("LADEN"), TCommandSource::Startup, 0,
                                   Files->Backup->FilePath());
-    // Only now is the backup's folder settled, which is the journal's.
+    // Only now is the backup's folder settled, which is the journal's and the results'.
     Journal->Open();
+    Results->Open(TResultsDatabase::FileName(QFileInfo(Files->Backup->FilePath()).absolutePath(),
+                                             ProgramTitle()));
     UpdateProtocolCommands();
     SortGrid1->SelectRow(SortGrid1->CurrentRow());
 }
@@ -417,6 +448,7 @@ void TFormMain::bAVARIAClick() {
     SortGrid1->MarkRowCrashed();
     Recorder->ProtocolCommand(QStringLiteral("GESTÜRZT"), TCommandSource::Key,
                               SortGrid1->CurrentRow());
+    RunRecorder->RowCrashed(SortGrid1->CurrentRow());
 }
 
 void TFormMain::est1Click() {

@@ -28,6 +28,9 @@ class TPlausibility;
 class TProtocolFiles;
 class TRaceArea;
 class TRaceSequence;
+class TResultsDatabase;
+class TResultsViews;
+class TRunRecorder;
 class TSortGrid;
 class TTopBar;
 struct TBarrierLayout;
@@ -63,6 +66,11 @@ public:
     // The race day's raw events, commands and results, beside the backup.
     TJournal* Journal;
     TJournalRecorder* Recorder;
+    // Every lane's run of every heat, beside the backup, and what records them.
+    TResultsDatabase* Results;
+    TRunRecorder* RunRecorder;
+    // The standings, the void command and what they show on the TV and the page.
+    TResultsViews* Views;
     TJournalViewer* JournalViewer = nullptr;
     // Checks each lane's result; what it finds is shown in the race area until the reset.
     TPlausibility* Plausibility;
@@ -122,6 +130,7 @@ private:
     void CreateHiddenMenu();
     void CreateFiles();
     void ConnectProtocolCommands();
+    void ConnectResultsViews();
     void StartUp();
     void ShowWarnings();
 

@@ -3,6 +3,7 @@
 #include "DialogLifter.h"
 #include "TvParts.h"
 #include "TvScale.h"
+#include "TvStandingsPage.h"
 #include "live/LiveAddress.h"
 #include "protocol/ProtocolModel.h"
 #include "race/Race.h"
@@ -110,6 +111,7 @@ TFormMonitor2::TFormMonitor2(const Race& race, TFrame1* laneFrame1, TFrame1* lan
     connect(&race.heat, &THeatModel::LaneResultShown, this, &TFormMonitor2::ShowResult);
     connect(&race.heat, &THeatModel::LaneChanged, this, [this](int lane) {
         SetLaneNumbers(lane, heat_.Lane(lane).startNumber, heat_.Lane(lane).readyNumber);
+        if (heat_.Lane(lane).running) ShowClocks(); // the next START
     });
     connect(&race.heat, &THeatModel::LaneCleared, this, &TFormMonitor2::ClearResult);
     for (TFrame1* frame : {frame1_, frame2_}) {
@@ -177,6 +179,7 @@ void TFormMonitor2::ScaleRow(const TTvScale& scale, TFrame1* source, TDigit* con
 
 void TFormMonitor2::Layout() {
     Panel1->setGeometry(rect());
+    if (StandingsPage) StandingsPage->setGeometry(Panel1->rect());
     PanelTimer->setGeometry(Panel1->rect());
     const int clientWidth = PanelTimer->width();
     const int clientHeight = PanelTimer->height();
@@ -272,6 +275,19 @@ void TFormMonitor2::LayoutExtras() {
         extras.name->setContentsMargins(PanelLab1->height() / 2, 0, 0, 0);
     }
     LayoutLive();
+}
+
+void TFormMonitor2::ShowStandings(const TStandings& standings) {
+    if (!StandingsPage) StandingsPage = new TTvStandingsPage(Panel1);
+    StandingsPage->setGeometry(Panel1->rect());
+    StandingsPage->setFont(font());
+    StandingsPage->SetStandings(standings, PanelTitle->text());
+    StandingsPage->show();
+    StandingsPage->raise();
+}
+
+void TFormMonitor2::ShowClocks() {
+    if (StandingsPage) StandingsPage->hide();
 }
 
 void TFormMonitor2::ShowLiveAddress(const QString& address) {

@@ -14,6 +14,8 @@ class TFrame1;
 class THeatModel;
 class TProtocolModel;
 class TTvScale;
+class TTvStandingsPage;
+struct TStandings;
 struct Race;
 struct TRaceSettings;
 
@@ -83,6 +85,8 @@ public:
     // the room right of the clocks.
     QLabel* LabLiveAddress;
     QLabel* ImageLiveQr;
+    // Between heats, made the first time it is shown.
+    TTvStandingsPage* StandingsPage = nullptr;
 
     // Lane 1's, any other lane's the lower row's, as for the clocks.
     const LaneExtras& ExtrasOf(int lane) const { return Extras[lane == 1 ? 0 : 1]; }
@@ -107,6 +111,10 @@ public slots:
     void ClearResult(int lane);
     // The results page's address; empty hides it.
     void ShowLiveAddress(const QString& address);
+    // The standings over the clocks until the next START.
+    void ShowStandings(const TStandings& standings);
+    // Back to the clocks.
+    void ShowClocks();
 
 signals:
     // For the main window's ImageTVEin.

@@ -149,17 +149,16 @@ TSortGrid::TSortGrid(QWidget* parent)
                                           &TSortGrid::RemoveRow);
     Neuezeile1 = PopupMenuProtokol->addAction(QStringLiteral("Neue Zeile         (Strg+N)"), this,
                                               &TSortGrid::NewRow);
-    // Kept for the menu's shape; they change nothing in the protocol and are never shown.
+    // Both open the standings; the protocol itself is never sorted and hands out no places.
     SortierenKlassenZeit1 = PopupMenuProtokol->addAction(QStringLiteral("Sortieren Klassen+Zeit"));
-    SortierenKlassenZeit1->setVisible(false);
     SortierenKlassenZeit1->setEnabled(false);
     mPlatz = PopupMenuProtokol->addAction(QStringLiteral("Platz verteilen"));
-    mPlatz->setVisible(false);
     Rezultentfernen1 = PopupMenuProtokol->addAction(QStringLiteral("Rezult entfernen"), this,
                                                     &TSortGrid::RemoveResults);
     PopupMenuProtokol->addSeparator();
     Journal1 = PopupMenuProtokol->addAction(QStringLiteral("Rennjournal        (F3)"), this,
                                             &TSortGrid::JournalRequested);
+    Void1 = PopupMenuProtokol->addAction(QStringLiteral("Lauf ungültig...  (Strg+U)"));
 
     connect(model_, &QAbstractItemModel::dataChanged, this, &TSortGrid::ContentChanged);
     connect(model_, &QAbstractItemModel::headerDataChanged, this, &TSortGrid::ContentChanged);

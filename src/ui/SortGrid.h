@@ -56,6 +56,7 @@ public:
     QAction* mPlatz;
     QAction* Rezultentfernen1;
     QAction* Journal1;
+    QAction* Void1;
 
 public slots:
     void ApplyClassMode(bool klass);

@@ -2,10 +2,16 @@
 #include "TestMain.h"
 
 #include "live/LiveAddress.h"
+#include "live/LiveFeed.h"
 #include "live/LiveJson.h"
 #include "live/LivePage.h"
 #include "live/LiveServer.h"
+#include "protocol/ProtocolModel.h"
+#include "race/Race.h"
+#include "results/Standings.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTcpServer>
 
@@ -78,6 +84,56 @@ private slots:
         const QJsonObject p = QJsonDocument::fromJson(table.body).object();
         QCOMPARE(p["version"].toInt(), 3);
         QCOMPARE(p["groups"][0]["rows"][0][1].toString(), QString("</td><script>x</script>"));
+    }
+
+    // What the program publishes at a path is served there, as it was given, until taken away.
+    void publishedDocumentsAndOnlyThose() {
+        Served s;
+        QCOMPARE(Fetch(s.port, "/api/standings").status, 404);
+        s.server.PublishDocument("/api/standings", "application/json", R"({"groups":[]})");
+        QTRY_COMPARE(Fetch(s.port, "/api/standings").status, 200);
+        QCOMPARE(Fetch(s.port, "/api/standings").body, QByteArray(R"({"groups":[]})"));
+        QCOMPARE(Fetch(s.port, "/api/standings/").status, 404);
+        QCOMPARE(Fetch(s.port, "/api/standings", "POST").status, 405);
+        s.server.PublishDocument("/api/standings", {}, QByteArray());
+        QTRY_COMPARE(Fetch(s.port, "/api/standings").status, 404);
+    }
+
+    // The standings tab's document: places, reasons and marks, every text escaped, and the
+    // state says which version is out.
+    void standingsAreServedWithTheirVersion() {
+        Served s;
+        Race race;
+        TProtocolModel protocol;
+        TLiveFeed feed(race, protocol, {}, &s.server);
+        TRun fast, marked, out;
+        fast.startNumber = "7";
+        fast.name = "<b>Huber</b>";
+        fast.finalMs = 9000;
+        fast.finalTime = "9,000";
+        fast.heat = 1;
+        marked = fast;
+        marked.startNumber = "8";
+        marked.name = "Auer";
+        marked.finalMs = 9500;
+        marked.finalTime = "9,500";
+        marked.warnings = {"Mindestzeit"};
+        out = fast;
+        out.startNumber = "9";
+        out.falseStart = true;
+        feed.SetStandings(BuildStandings({fast, marked, out}, false, false, {}));
+        QTRY_COMPARE(Fetch(s.port, "/api/standings").status, 200);
+        const QByteArray json = Fetch(s.port, "/api/standings").body;
+        QVERIFY(json.contains(R"("version":1)"));
+        QVERIFY(json.contains(R"(\u003cb\u003eHuber)"));
+        QVERIFY(!json.contains("<b>"));
+        const QJsonObject standings = QJsonDocument::fromJson(json).object();
+        const QJsonArray entries = standings["groups"].toArray()[0].toObject()["entries"].toArray();
+        QCOMPARE(entries.size(), 3);
+        QCOMPARE(entries[0].toObject()["place"].toInt(), 1);
+        QVERIFY(entries[1].toObject()["marked"].toBool());
+        QCOMPARE(entries[2].toObject()["reason"].toString(), QString("Fehlstart"));
+        QCOMPARE(feed.State().standingsVersion, 1);
     }
 
     void onlyReadingOfKnownPathsAndSmallRequests() {

@@ -8,6 +8,7 @@
 #include "export/BackgroundWriter.h"
 #include "export/FileNotices.h"
 #include "export/ProtocolBackup.h"
+#include "results/ResultsDatabase.h"
 #include "settings/SettingsStore.h"
 #include "ui/ProtocolFiles.h"
 #include "ui/RaceArea.h"
@@ -124,6 +125,8 @@ private slots:
         disk.Free();
         t.w.FileWriter->RetryFailed(); // as the timer does
         t.w.FileWriter->Drain();
+        t.w.Results->RetryNow(); // the results database on the same disk, as its timer does
+        t.w.Results->Flush();
         const ProtocolRows now =
             ReadProtocolText(backup, TProtocolModel::DefaultHeaderTexts()).rows;
         QCOMPARE(now.value(1).value(ColTime), QString("9,000"));

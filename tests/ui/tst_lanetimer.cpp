@@ -142,7 +142,7 @@ private slots:
         lane.show();
         QVERIFY(QTest::qWaitForWindowExposed(&lane));
         h.Start();
-        lane.Clock->stop(); // the test gives the ticks
+        lane.Clock->stop();                // the test gives the ticks
         QCoreApplication::processEvents(); // the start number locked: not a tick's repaint
 
         struct Counter : QObject {

@@ -78,10 +78,13 @@ private slots:
         for (QAction* action : g.grid.PopupMenuProtokol->actions())
             if (action->isVisible()) visible << action->text();
         QCOMPARE(visible, (QStringList{"Joker                 (Strg+J)", "Zeile entfernen (Strg+0)",
-                                       "Neue Zeile         (Strg+N)", "Rezult entfernen", "",
-                                       "Rennjournal        (F3)"}));
-        QVERIFY(!g.grid.SortierenKlassenZeit1->isVisible());
-        QVERIFY(!g.grid.mPlatz->isVisible());
+                                       "Neue Zeile         (Strg+N)", "Sortieren Klassen+Zeit",
+                                       "Platz verteilen", "Rezult entfernen", "",
+                                       "Rennjournal        (F3)", "Lauf ungültig...  (Strg+U)"}));
+        // The standings by class only while classes are kept.
+        QVERIFY(!g.grid.SortierenKlassenZeit1->isEnabled());
+        g.grid.ApplyClassMode(true);
+        QVERIFY(g.grid.SortierenKlassenZeit1->isEnabled());
     }
 
     void hiddenColumnKeepsItsCells() {
