@@ -84,6 +84,8 @@ public:
     std::optional<TPairingRef> InLanes() const;
     // The pairing "Bereit" shows: the one the reset loads.
     std::optional<TPairingRef> Ready() const { return ready_; }
+    // The runnable pairings of the active ladders, in the order they are run.
+    QList<TPairingRef> Order() const;
 
 signals:
     // A ladder was made or removed, or the race day's came in.
@@ -115,8 +117,6 @@ private:
     std::optional<TLaneNumbers> ResetNumbers();
 
     bool Runnable(const TPairingRef& ref) const;
-    // The runnable pairings of the active ladders, in the order they are run.
-    QList<TPairingRef> Order() const;
     std::optional<TPairingRef> First(const std::optional<TPairingRef>& except = {}) const;
     int Number(const TPairingRef& ref, int lane) const;
     bool AtRest() const;

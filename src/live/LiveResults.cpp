@@ -42,6 +42,10 @@ void TLiveResults::SetLadderSource(RacerLadderSource source) {
     if (racers_) racers_->SetLadderSource(ladder_);
 }
 
+void TLiveResults::LaddersChanged() {
+    if (racers_) racers_->Changed();
+}
+
 void TLiveResults::SetNotice(const QString& notice) {
     notice_ = notice;
     emit NoticeChanged();

@@ -41,6 +41,8 @@ public:
     // The pairings to come and a racer's ladder, when eliminations run.
     void SetPairingSource(PairingSource source);
     void SetLadderSource(RacerLadderSource source);
+    // The ladders changed: the racers' pages follow.
+    void LaddersChanged();
     TLiveRacers* Racers() const { return racers_; }
 
 signals:

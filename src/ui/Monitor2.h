@@ -122,6 +122,9 @@ public slots:
     // Where the next pairings come from.
     void SetCallUpSource(PairingSource source);
 
+    // The pairings to come changed without the lanes' numbers.
+    void RefreshCallUp();
+
 signals:
     // For the main window's ImageTVEin.
     void VisibilityChanged(bool visible);
@@ -134,7 +137,6 @@ protected:
 
 private:
     void RefreshStartLabels();
-    void RefreshCallUp();
     void RefreshNames();
     void LayoutExtras();
     void LayoutLive();

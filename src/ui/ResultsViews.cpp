@@ -3,6 +3,8 @@
 #include "Monitor2.h"
 #include "StandingsWindow.h"
 #include "VoidDialog.h"
+#include "ladder/LadderCallUp.h"
+#include "ladder/LadderRunner.h"
 #include "live/LiveFeed.h"
 #include "live/LiveResults.h"
 #include "race/Race.h"
@@ -36,12 +38,24 @@ TResultsViews::TResultsViews(Race& race, TRaceSequence& sequence, TResultsDataba
     });
     live_.SetStandingsSource([this] { return Current(); });
     live_.SetResults(&results);
-    // What comes next, on the TV and the page: the lanes' numbers moving on by 2.
-    const PairingSource next = [&race, &protocol](int count) {
-        return LaneOrder(race.heat, protocol, count);
+    Ladders = new TLadderRunner(results, race, sequence, protocol, this);
+    // What comes next, on the TV and the page: the ladders' pairings, else the lanes' numbers
+    // moving on by 2.
+    const PairingSource next = [this, &race, &protocol](int count) {
+        QList<TCallUpPairing> pairings = LadderCallUp(*Ladders, count);
+        return pairings.isEmpty() ? LaneOrder(race.heat, protocol, count) : pairings;
     };
     live_.SetPairingSource(next);
+    live_.SetLadderSource(
+        [this](const QString& startNumber) { return RacerInLadder(*Ladders, startNumber); });
     tv_.SetCallUpSource(next);
+    auto laddersChanged = [this] {
+        live_.LaddersChanged();
+        tv_.RefreshCallUp();
+    };
+    connect(Ladders, &TLadderRunner::LaddersChanged, this, laddersChanged);
+    connect(Ladders, &TLadderRunner::LadderChanged, this, laddersChanged);
+    connect(Ladders, &TLadderRunner::LanesChanged, this, laddersChanged);
     connect(&race.heat, &THeatModel::LaneChanged, this, &TResultsViews::UpdateCommands);
     connect(&results, &TResultsDatabase::RunAdded, this, &TResultsViews::UpdateCommands);
     connect(&results, &TResultsDatabase::VoidChanged, this, &TResultsViews::UpdateCommands);

@@ -11,6 +11,7 @@ class QAction;
 class QWidget;
 class TFormMonitor2;
 class TJournalRecorder;
+class TLadderRunner;
 class TLiveResults;
 class TProtocolModel;
 class TRaceSequence;
@@ -32,6 +33,8 @@ public:
     QAction* mWertung;
     QAction* mUngueltig;
     TVoidRuns* Voider;
+    // The race day's ladders; made before the results file is read.
+    TLadderRunner* Ladders;
     // Made the first time it is opened.
     TStandingsWindow* Standings = nullptr;
 

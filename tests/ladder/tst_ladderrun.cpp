@@ -2,6 +2,7 @@
 // results database, the joker, void and re-run, a restart on the same file, and several classes.
 #include "LadderDay.h"
 #include "TestMain.h"
+#include "ladder/LadderCallUp.h"
 
 namespace {
 
@@ -192,6 +193,39 @@ private slots:
         QCOMPARE(SelectOne(d.file, "SELECT count(*) FROM ladder_heats"), QString("0"));
         QCOMPARE(SelectOne(d.file, "SELECT group_concat(class_info) FROM ladders"), QString("50"));
         QCOMPARE(SelectOne(d.file, "SELECT count(*) FROM runs"), QString("4"));
+    }
+
+    // The call-up and the racers' pages follow the ladder: the lanes' pairing first, the running
+    // one left out, and a racer's round, next opponent and, once out, final place.
+    void theCallUpAndTheRacersPagesFollowTheLadder() {
+        LadderDay d;
+        d.Open();
+        QCOMPARE(LadderCallUp(d.ladders, 3), QList<TCallUpPairing>());
+        QCOMPARE(d.ladders.Create("50", TLadderSource::Protocol, false), QString());
+        auto numbers = [&d] {
+            QStringList shown;
+            for (const TCallUpPairing& p : LadderCallUp(d.ladders, 3))
+                shown << p.number[0] + "-" + p.number[1] + " " + p.round;
+            return shown;
+        };
+        QCOMPARE(numbers(), QStringList({"4-5 Viertelfinale", "3-6 Viertelfinale"}));
+        QCOMPARE(LadderCallUp(d.ladders, 1)[0].name[1], QString("Fahrer5 Vorname5"));
+        QCOMPARE(RacerInLadder(d.ladders, "4"),
+                 TRacerLadder({"Viertelfinale", "5", "Fahrer5 Vorname5"}));
+        QCOMPARE(RacerInLadder(d.ladders, "1"), TRacerLadder({"Halbfinale", "", ""}));
+        QCOMPARE(RacerInLadder(d.ladders, "9"), std::nullopt);
+
+        d.Start();
+        QCOMPARE(numbers(), QStringList({"3-6 Viertelfinale"}));
+        d.At(8000);
+        d.Key(d.sequence.mStop1);
+        d.At(8100);
+        d.Key(d.sequence.mStop2);
+        QCOMPARE(RacerInLadder(d.ladders, "5"), TRacerLadder({"Ausscheidung: Platz 5", "", ""}));
+        QCOMPARE(RacerInLadder(d.ladders, "1"),
+                 TRacerLadder({"Halbfinale", "4", "Fahrer4 Vorname4"}));
+        d.Reset();
+        QCOMPARE(numbers(), QStringList({"3-6 Viertelfinale", "1-4 Halbfinale"}));
     }
 };
 RENNUHR_TEST(LadderRunTest);

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "results/CallUp.h"
+
+#include <optional>
+
+class TLadderRunner;
+
+// What the call-up and the racers' pages take from the ladders.
+
+// The pairings to come while a ladder has any: the one in the lanes while its heat is not yet
+// started, then "Bereit", then the others in the order they are run. Empty without one.
+QList<TCallUpPairing> LadderCallUp(const TLadderRunner& ladders, int count);
+// The racer's round and next opponent in the race day's ladders; once out, the final place.
+std::optional<TRacerLadder> RacerInLadder(const TLadderRunner& ladders, const QString& startNumber);
