@@ -134,8 +134,13 @@ const TLadderPairing* TLadder::Pairing(int round, int slot) const {
     return slot >= 0 && slot < pairings.size() ? &pairings[slot] : nullptr;
 }
 
+// The lists are shared with copies until written: these detach them, so that a copy kept to see
+// what changed does not change along.
 TLadderPairing* TLadder::Pairing(int round, int slot) {
-    return const_cast<TLadderPairing*>(std::as_const(*this).Pairing(round, slot));
+    if (thirdPlaceRace && round == thirdPlaceRace->round && slot == 0) return &*thirdPlaceRace;
+    if (round < 0 || round >= rounds.size()) return nullptr;
+    QList<TLadderPairing>& pairings = rounds[round].pairings;
+    return slot >= 0 && slot < pairings.size() ? &pairings[slot] : nullptr;
 }
 
 QList<const TLadderPairing*> TLadder::Pairings() const {
@@ -149,8 +154,10 @@ QList<const TLadderPairing*> TLadder::Pairings() const {
 
 QList<TLadderPairing*> TLadder::Pairings() {
     QList<TLadderPairing*> all;
-    for (const TLadderPairing* pairing : std::as_const(*this).Pairings())
-        all.append(const_cast<TLadderPairing*>(pairing));
+    for (TLadderRound& round : rounds)
+        for (TLadderPairing& pairing : round.pairings)
+            all.append(&pairing);
+    if (thirdPlaceRace) all.append(&*thirdPlaceRace);
     return all;
 }
 

@@ -53,7 +53,10 @@ const TLadder* TLadderRunner::Ladder(qint64 id) const {
 }
 
 TLadder* TLadderRunner::Find(qint64 id) {
-    return const_cast<TLadder*>(Ladder(id));
+    // Detaches: Apply compares with a copy taken before the change.
+    for (TLadder& ladder : ladders_)
+        if (ladder.id == id) return &ladder;
+    return nullptr;
 }
 
 const TLadderPairing* TLadderRunner::Pairing(const TPairingRef& ref) const {
@@ -62,7 +65,8 @@ const TLadderPairing* TLadderRunner::Pairing(const TPairingRef& ref) const {
 }
 
 TLadderPairing* TLadderRunner::Find(const TPairingRef& ref) {
-    return const_cast<TLadderPairing*>(Pairing(ref));
+    TLadder* ladder = Find(ref.ladder);
+    return ladder ? ladder->Pairing(ref.round, ref.slot) : nullptr;
 }
 
 const TLadder* TLadderRunner::LadderOf(const QString& classInfo) const {

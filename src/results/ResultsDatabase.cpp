@@ -378,7 +378,11 @@ const TRun* TResultsDatabase::Find(qint64 id) const {
 }
 
 TRun* TResultsDatabase::Find(qint64 id) {
-    return const_cast<TRun*>(std::as_const(*this).Find(id));
+    // Detaches: a copy of the runs handed out must not change with the run.
+    id = FileId(id);
+    for (TRun& run : runs_)
+        if (run.id == id) return &run;
+    return nullptr;
 }
 
 std::optional<TRun> TResultsDatabase::Run(qint64 id) const {

@@ -180,7 +180,10 @@ private slots:
             ladder.Pairing(round, slot)->noShow = seed;
             ladder.Evaluate();
         };
-        noShow(0, 1, 4); // 5 advances
+        const TLadder before = ladder;
+        noShow(0, 1, 4);                           // 5 advances
+        QCOMPARE(before.Pairing(0, 1)->noShow, 0); // a copy keeps what it had
+        QCOMPARE(before.Pairings()[1]->winner, 0);
         noShow(0, 3, 6); // 3 advances
         const TLadderPairing& upperSemi = ladder.rounds[1].pairings[0];
         QCOMPARE(upperSemi.seeds[kUpper], 1);

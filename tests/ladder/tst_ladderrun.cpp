@@ -4,17 +4,6 @@
 #include "TestMain.h"
 #include "ladder/LadderCallUp.h"
 
-namespace {
-
-// Qualifying for the standings: racers 1 … 6 in heats 1-2, 3-4, 5-6, faster the lower the number.
-void Qualify(LadderDay& d) {
-    d.Run(8000, 8100);
-    d.Run(8200, 8300);
-    d.Run(8400, 8500);
-}
-
-} // namespace
-
 class LadderRunTest : public QObject {
     Q_OBJECT
 private slots:
@@ -31,7 +20,7 @@ private slots:
         {
             LadderDay d(file);
             d.Open();
-            Qualify(d);
+            d.Qualify();
             QCOMPARE(d.ladders.Create("50", TLadderSource::Standings, true), QString());
             QCOMPARE(d.ladders.Create("50", TLadderSource::Protocol, false),
                      QString("Die Klasse 50 hat heute schon eine Ausscheidung."));
