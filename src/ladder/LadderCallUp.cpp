@@ -38,6 +38,14 @@ QList<TCallUpPairing> LadderCallUp(const TLadderRunner& ladders, int count) {
     return shown;
 }
 
+QString RoundOfHeat(const TLadderRunner& ladders, qint64 startTicks) {
+    for (const TLadder& ladder : ladders.Ladders())
+        for (const TLadderPairing* pairing : ladder.Pairings())
+            for (const TLadderHeat& heat : pairing->heats)
+                if (heat.startTicks == startTicks) return pairing->name;
+    return {};
+}
+
 std::optional<TRacerLadder> RacerInLadder(const TLadderRunner& ladders,
                                           const QString& startNumber) {
     const QString number = startNumber.trimmed();

@@ -210,6 +210,8 @@ private slots:
         d.Key(d.sequence.mStop1);
         d.At(8100);
         d.Key(d.sequence.mStop2);
+        QCOMPARE(RoundOfHeat(d.ladders, d.db.Runs().last().startTicks), QString("Viertelfinale"));
+        QCOMPARE(RoundOfHeat(d.ladders, 1), QString());
         QCOMPARE(RacerInLadder(d.ladders, "5"), TRacerLadder({"Ausscheidung: Platz 5", "", ""}));
         QCOMPARE(RacerInLadder(d.ladders, "1"),
                  TRacerLadder({"Halbfinale", "4", "Fahrer4 Vorname4"}));
