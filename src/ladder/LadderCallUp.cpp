@@ -1,6 +1,7 @@
 #include "LadderCallUp.h"
 
 #include "LadderRunner.h"
+#include "LadderText.h"
 
 namespace {
 
@@ -12,17 +13,15 @@ TCallUpPairing CallUp(const TLadderRunner& ladders, const TPairingRef& ref) {
     for (int lane = 1; lane <= 2; ++lane)
         if (const TLadderEntrant* racer = ladder->Entrant(pairing->LaneSeed(lane))) {
             shown.number[lane - 1] = racer->startNumber;
-            shown.name[lane - 1] =
-                QStringList({racer->name, racer->firstName}).join(u' ').trimmed();
+            shown.name[lane - 1] = LadderRacerName(*racer);
         }
     return shown;
 }
 
 } // namespace
 
-QList<TCallUpPairing> LadderCallUp(const TLadderRunner& ladders, int count) {
+QList<TPairingRef> LadderNext(const TLadderRunner& ladders, int count) {
     const QList<TPairingRef> order = ladders.Order();
-    if (order.isEmpty()) return {};
     QList<TPairingRef> refs;
     auto add = [&](const std::optional<TPairingRef>& ref) {
         if (ref && order.contains(*ref) && ref != ladders.Running() && !refs.contains(*ref))
@@ -32,8 +31,12 @@ QList<TCallUpPairing> LadderCallUp(const TLadderRunner& ladders, int count) {
     add(ladders.Ready());
     for (const TPairingRef& ref : order)
         add(ref);
+    return refs.mid(0, count);
+}
+
+QList<TCallUpPairing> LadderCallUp(const TLadderRunner& ladders, int count) {
     QList<TCallUpPairing> shown;
-    for (const TPairingRef& ref : refs.mid(0, count))
+    for (const TPairingRef& ref : LadderNext(ladders, count))
         shown.append(CallUp(ladders, ref));
     return shown;
 }
@@ -70,8 +73,7 @@ std::optional<TRacerLadder> RacerInLadder(const TLadderRunner& ladders,
         if (const TLadderEntrant* opponent = ladder.Entrant(other);
             opponent && !current->Decided()) {
             shown.opponent = opponent->startNumber;
-            shown.opponentName =
-                QStringList({opponent->name, opponent->firstName}).join(u' ').trimmed();
+            shown.opponentName = LadderRacerName(*opponent);
         }
         return shown;
     }

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "LadderRunner.h"
 #include "results/CallUp.h"
 
 #include <optional>
 
-class TLadderRunner;
-
 // What the call-up and the racers' pages take from the ladders.
+
+// The pairings to come, as the call-up names them; count of them at most.
+QList<TPairingRef> LadderNext(const TLadderRunner& ladders, int count);
 
 // The pairings to come while a ladder has any: the one in the lanes while its heat is not yet
 // started, then "Bereit", then the others in the order they are run. Empty without one.

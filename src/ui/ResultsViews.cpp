@@ -49,6 +49,7 @@ TResultsViews::TResultsViews(Race& race, TRaceSequence& sequence, TResultsDataba
     live_.SetLadderSource(
         [this](const QString& startNumber) { return RacerInLadder(*Ladders, startNumber); });
     tv_.SetCallUpSource(next);
+    live_.SetLadders(Ladders);
     auto laddersChanged = [this] {
         live_.LaddersChanged();
         tv_.RefreshCallUp();
