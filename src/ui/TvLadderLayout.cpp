@@ -50,7 +50,9 @@ struct Frame {
         : line(font / kFontShare),
           column(std::min((area.width() - 2 * Margin(area)) / std::max(1, columns),
                           kMaxColumnEms * font)),
-          left((area.width() - column * columns) / 2), join(int(std::lround(kJoinEms * font))) {
+          join(int(std::lround(kJoinEms * font))) {
+        // The last column's room for joins stays empty: the boxes are centred, not the columns.
+        left = (area.width() - column * columns + join) / 2;
         const double room = area.height() - (kTitle + kBottom) * line;
         top =
             kTitle * line + std::max(0.0, (room - (kCaption + lines) * line) / 2) + kCaption * line;
@@ -239,11 +241,17 @@ TBracketLayout LayoutBracket(const TLadder& ladder, int currentRound, const QSiz
 TBracketPlace BracketPlace(const TLadder& ladder, const TLadderPairing& pairing, int place) {
     const int seed = pairing.seeds[place];
     if (!seed) return {};
-    if (pairing.Bye(place)) return {TBracketPlace::Bye, QString(), QStringLiteral("Freilos")};
-    TBracketPlace shown{TBracketPlace::Open, QString(), QString()};
+    TBracketPlace shown;
+    if (pairing.Bye(place)) {
+        shown.state = TBracketPlace::Bye;
+        shown.name = QStringLiteral("Freilos");
+        return shown;
+    }
+    shown.state = TBracketPlace::Open;
     if (const TLadderEntrant* racer = ladder.Entrant(seed)) {
         shown.number = racer->startNumber;
-        shown.name = QStringList{racer->name, racer->firstName}.join(u' ').simplified();
+        shown.name = racer->name.simplified();
+        shown.firstName = racer->firstName.simplified();
     }
     if (pairing.Decided())
         shown.state = pairing.winner == seed ? TBracketPlace::Won : TBracketPlace::Lost;

@@ -45,6 +45,7 @@ struct TBracketPlace {
     State state = Waiting;
     QString number;
     QString name;
+    QString firstName;
 };
 
 namespace TvLadder {

@@ -14,7 +14,17 @@ const QColor kJoin(0xA0, 0xA0, 0xA0);
 const QColor kOut(0x90, 0x90, 0x90);
 
 QString Racer(const TBracketPlace& place) {
-    return QStringList{place.number, place.name}.join(u' ').simplified();
+    return QStringList{place.number, place.name, place.firstName}.join(u' ').simplified();
+}
+
+// The first name gives way to its initial, then goes; only then is the name cut.
+QString FittedName(const TBracketPlace& place, const QFontMetrics& metrics, int width) {
+    const QString initial = place.firstName.isEmpty() ? QString() : place.firstName.left(1) + u'.';
+    for (const QString& first : {place.firstName, initial})
+        if (const QString name = QStringList{place.name, first}.join(u' ').trimmed();
+            metrics.horizontalAdvance(name) <= width)
+            return name;
+    return metrics.elidedText(place.name, Qt::ElideRight, width);
 }
 
 } // namespace
@@ -67,22 +77,31 @@ void TTvLadderPage::paintEvent(QPaintEvent*) {
     painter.setFont(font);
     const QFontMetrics metrics(font);
 
-    // The status keeps its room; the title gives way.
+    // Both in the title strip: its type gives way up to a third, then the title is cut.
     const QString status = StatusText();
     const QRect title = layout.title;
+    QFont strip = font;
+    for (int pixels = layout.fontPixels; pixels > layout.fontPixels * 2 / 3; --pixels) {
+        strip.setPixelSize(pixels);
+        const QFontMetrics fits(strip);
+        if (fits.horizontalAdvance(TitleText() + status) + 2 * pixels <= title.width()) break;
+    }
+    painter.setFont(strip);
+    const QFontMetrics stripMetrics(strip);
     painter.setPen(kTvYellow);
     painter.drawText(title, Qt::AlignRight | Qt::AlignVCenter, status);
     painter.setPen(Qt::white);
-    const int room = title.width() - metrics.horizontalAdvance(status) - layout.fontPixels;
+    const int room = title.width() - stripMetrics.horizontalAdvance(status) - strip.pixelSize();
     painter.drawText(title, Qt::AlignLeft | Qt::AlignVCenter,
-                     metrics.elidedText(TitleText(), Qt::ElideRight, std::max(0, room)));
+                     stripMetrics.elidedText(TitleText(), Qt::ElideRight, std::max(0, room)));
+    painter.setFont(font);
 
     painter.setPen(kTvYellow);
     for (const TBracketCaption& caption : layout.captions)
         painter.drawText(caption.rect, Qt::AlignLeft | Qt::AlignVCenter,
                          metrics.elidedText(caption.text, Qt::ElideRight, caption.rect.width()));
 
-    painter.setPen(QPen(kJoin, std::max(2, layout.fontPixels / 14)));
+    painter.setPen(QPen(kJoin, std::max(2, layout.fontPixels / 10)));
     painter.drawLines(layout.joins);
     for (const TBracketBox& box : layout.boxes)
         DrawPairing(painter, box);
@@ -118,7 +137,7 @@ void TTvLadderPage::DrawPairing(QPainter& painter, const TBracketBox& box) const
         const QRect nameBox = half.adjusted(numberBox.right() - half.left() + pad, 0, -pad, 0);
         painter.setPen(name);
         painter.drawText(nameBox, Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(shown.name, Qt::ElideRight, nameBox.width()));
+                         FittedName(shown, metrics, nameBox.width()));
     }
 
     painter.setPen(QPen(kBorder, 1));

@@ -203,7 +203,8 @@ private slots:
         const TBracketPlace open = BracketPlace(ladder, *ladder.Pairing(0, 1), kLower);
         QCOMPARE(open.state, TBracketPlace::Open);
         QCOMPARE(open.number, QString("105"));
-        QCOMPARE(open.name, QString("Fahrer5 Vorname"));
+        QCOMPARE(open.name, QString("Fahrer5"));
+        QCOMPARE(open.firstName, QString("Vorname"));
         QCOMPARE(BracketPlace(ladder, *ladder.Pairing(1, 0), kLower).state, TBracketPlace::Waiting);
         Win(ladder, 0, 1, kLower);
         QCOMPARE(BracketPlace(ladder, *ladder.Pairing(0, 1), kLower).state, TBracketPlace::Won);
