@@ -77,7 +77,7 @@ QRect Title(const QSize& area, const Frame& frame) {
 
 std::optional<TBracketLayout> Whole(const TLadder& ladder, const QSize& area) {
     const int rounds = int(ladder.rounds.size());
-    if (!rounds || ladder.Size() > TvLadder::kWholePlaces) return std::nullopt;
+    if (!rounds || ladder.Size() > TvBracket::kWholePlaces) return std::nullopt;
     // The pairings' middles in lines: the first round's evenly, each later one level between the
     // two whose winners it takes.
     QList<QList<double>> middles(rounds);
@@ -95,7 +95,7 @@ std::optional<TBracketLayout> Whole(const TLadder& ladder, const QSize& area) {
         lines = third + 1;
     }
     const int font = FontFor(area, lines, rounds);
-    if (font * TvLadder::kMinFontShare < area.height()) return std::nullopt;
+    if (font * TvBracket::kMinFontShare < area.height()) return std::nullopt;
 
     const Frame frame(area, font, lines, rounds);
     TBracketLayout layout;

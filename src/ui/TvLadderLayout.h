@@ -48,12 +48,12 @@ struct TBracketPlace {
     QString firstName;
 };
 
-namespace TvLadder {
+namespace TvBracket {
 // The largest ladder shown whole.
 constexpr int kWholePlaces = 16;
 // The type never gets smaller than this share of the screen's height.
 constexpr int kMinFontShare = 32;
-} // namespace TvLadder
+} // namespace TvBracket
 
 // The round the round view shows: the marked pairing's, else the first round with a pairing still
 // to be decided, else the final. The race for third place is one past the final, as a pairing's.
