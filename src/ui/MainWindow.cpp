@@ -12,6 +12,7 @@
 #include "SortGrid.h"
 #include "TitlePicture.h"
 #include "TopBar.h"
+#include "TvLadderSwitch.h"
 #include "base/Program.h"
 #include "export/BackgroundWriter.h"
 #include "export/FileNotices.h"
@@ -235,9 +236,10 @@ void TFormMain::ConnectResultsViews() {
     Views = new TResultsViews(
         race, *Sequence, *Results, *SortGrid1->Protocol(), *Recorder, *FMonitor2, *Live,
         [this] { return SortGrid1->ClassList(); }, this);
-    HideMenu->insertActions(Beenden1, {Views->mWertung, Views->mUngueltig});
-    addActions({Views->mWertung, Views->mUngueltig});
-    FMonitor2->addActions({Views->mWertung, Views->mUngueltig});
+    const QList<QAction*> commands{Views->mWertung, Views->mUngueltig, Views->TvLadder->mTvLadder};
+    HideMenu->insertActions(Beenden1, commands);
+    addActions(commands);
+    FMonitor2->addActions(commands);
     for (QAction* open : {SortGrid1->mPlatz, SortGrid1->SortierenKlassenZeit1})
         connect(open, &QAction::triggered, Views, &TResultsViews::ShowStandings);
     connect(SortGrid1->Void1, &QAction::triggered, Views,

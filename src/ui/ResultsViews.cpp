@@ -2,6 +2,7 @@
 
 #include "Monitor2.h"
 #include "StandingsWindow.h"
+#include "TvLadderSwitch.h"
 #include "VoidDialog.h"
 #include "ladder/LadderCallUp.h"
 #include "ladder/LadderRunner.h"
@@ -39,6 +40,7 @@ TResultsViews::TResultsViews(Race& race, TRaceSequence& sequence, TResultsDataba
     live_.SetStandingsSource([this] { return Current(); });
     live_.SetResults(&results);
     Ladders = new TLadderRunner(results, race, sequence, protocol, this);
+    TvLadder = new TTvLadderSwitch(*Ladders, sequence, tv_, this);
     // What comes next, on the TV and the page: the ladders' pairings, else the lanes' numbers
     // moving on by 2.
     const PairingSource next = [this, &race, &protocol](int count) {

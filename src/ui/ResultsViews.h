@@ -17,6 +17,7 @@ class TProtocolModel;
 class TRaceSequence;
 class TResultsDatabase;
 class TStandingsWindow;
+class TTvLadderSwitch;
 class TVoidRuns;
 struct Race;
 
@@ -35,6 +36,8 @@ public:
     TVoidRuns* Voider;
     // The race day's ladders; made before the results file is read.
     TLadderRunner* Ladders;
+    // The ladder on the TV between heats; its command is "Ausscheidung auf TV" (Strg+B).
+    TTvLadderSwitch* TvLadder;
     // Made the first time it is opened.
     TStandingsWindow* Standings = nullptr;
 
