@@ -235,11 +235,12 @@ void TFormMain::ConnectResultsViews() {
     Views = new TResultsViews(
         race, *Sequence, *Results, *SortGrid1->Protocol(), *Recorder, *FMonitor2, *Live,
         [this] { return SortGrid1->ClassList(); }, this);
-    HideMenu->insertActions(Beenden1, {Views->mWertung, Views->mUngueltig});
-    addActions({Views->mWertung, Views->mUngueltig});
-    FMonitor2->addActions({Views->mWertung, Views->mUngueltig});
+    HideMenu->insertActions(Beenden1, Views->Keys());
+    addActions(Views->Keys());
+    FMonitor2->addActions(Views->Keys());
     for (QAction* open : {SortGrid1->mPlatz, SortGrid1->SortierenKlassenZeit1})
         connect(open, &QAction::triggered, Views, &TResultsViews::ShowStandings);
+    connect(SortGrid1->Ladder1, &QAction::triggered, Views, &TResultsViews::ShowLadders);
     connect(SortGrid1->Void1, &QAction::triggered, Views,
             [this] { Views->VoidLastHeat(TCommandSource::Menu); });
     auto voidable = [this] { SortGrid1->Void1->setEnabled(Views->mUngueltig->isEnabled()); };

@@ -83,7 +83,7 @@ private slots:
         QVERIFY(c.w.PanelLeft->bFehlStart1->isHidden() && c.w.PanelLeft->bFehlStart2->isHidden());
         QVERIFY(c.w.PanelLeft->ImageLSstart->isHidden()); // no barrier port: manual mode
         QCOMPARE(c.w.Sequence->StartLight(), 2);
-        QCOMPARE(c.w.HideMenu->actions().size(), 22);
+        QCOMPARE(c.w.HideMenu->actions().size(), 23);
         QCOMPARE(c.w.HideMenu->actions().first()->shortcut(), QKeySequence(Qt::Key_F5));
         QCOMPARE(c.w.HideMenu->actions().last()->text(), QString("&Beenden"));
     }
