@@ -86,11 +86,11 @@ QStringList LadderClasses(const QStringList& classList, const QList<QStringList>
         const QString key = classInfo.trimmed();
         if (!key.isEmpty() && !classes.contains(key)) classes.append(key);
     };
-    for (const QString& classInfo : classList)
-        add(classInfo);
     for (int row = 1; row < rows.size(); ++row)
         if (rows[row].size() > ColClass && !rows[row][ColStartNr].isEmpty())
             add(rows[row][ColClass]);
+    for (const QString& classInfo : classList)
+        add(classInfo);
     return classes;
 }
 
