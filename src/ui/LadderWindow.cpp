@@ -64,6 +64,7 @@ TLadderWindow::TLadderWindow(TLadderRunner& ladders, QWidget* parent)
         {QStringLiteral("Platz"), QStringLiteral("St.Nr."), QStringLiteral("Name")});
     TablePlaces->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TablePlaces->setSelectionMode(QAbstractItemView::NoSelection);
+    TablePlaces->setWordWrap(false);
     TablePlaces->verticalHeader()->hide();
     TablePlaces->horizontalHeader()->setStretchLastSection(true);
     split->addWidget(Scroll);
