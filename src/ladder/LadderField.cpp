@@ -80,6 +80,20 @@ QList<TLadderEntrant> DrawField(QList<TLadderEntrant> field, quint32 drawSeed) {
     return field;
 }
 
+QStringList LadderClasses(const QStringList& classList, const QList<QStringList>& rows) {
+    QStringList classes;
+    auto add = [&classes](const QString& classInfo) {
+        const QString key = classInfo.trimmed();
+        if (!key.isEmpty() && !classes.contains(key)) classes.append(key);
+    };
+    for (int row = 1; row < rows.size(); ++row)
+        if (rows[row].size() > ColClass && !rows[row][ColStartNr].isEmpty())
+            add(rows[row][ColClass]);
+    for (const QString& classInfo : classList)
+        add(classInfo);
+    return classes;
+}
+
 QString FieldProblem(const QList<TLadderEntrant>& field) {
     if (field.size() < 2) return QStringLiteral("Eine Ausscheidung braucht mindestens 2 Fahrer.");
     if (field.size() > kMaxLadderField)

@@ -26,5 +26,8 @@ QList<TLadderEntrant> FieldFromProtocol(const QList<QStringList>& rows, bool Kla
 // it, each index taken from the generator's 32-bit outputs by rejection, so the same number
 // gives the same draw on any machine and library (std::shuffle's is the library's own).
 QList<TLadderEntrant> DrawField(QList<TLadderEntrant> field, quint32 drawSeed);
+// The classes a ladder can be made for: those of the protocol's rows (header first), which have
+// racers, then the rest of the class list, each once.
+QStringList LadderClasses(const QStringList& classList, const QList<QStringList>& rows);
 // Why the field cannot race a ladder, in German; empty when it can.
 QString FieldProblem(const QList<TLadderEntrant>& field);

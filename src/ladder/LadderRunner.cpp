@@ -4,6 +4,7 @@
 #include "race/Race.h"
 #include "race/RaceSequence.h"
 #include "results/ResultsDatabase.h"
+#include "results/VoidRuns.h"
 
 #include <QPointer>
 #include <QRandomGenerator>
@@ -235,12 +236,16 @@ void TLadderRunner::SetActive(qint64 id, bool active) {
     if (active) Present();
 }
 
-bool TLadderRunner::SetThirdPlace(qint64 id, bool on) {
+bool TLadderRunner::CanSetThirdPlace(qint64 id) const {
     const TLadder* ladder = Ladder(id);
-    if (!ladder) return false;
-    if (const std::optional<TLadderPairing>& third = ladder->thirdPlaceRace;
-        third && (!third->heats.isEmpty() || third->noShow || third->settled))
-        return false;
+    if (!ladder || ladder->rounds.size() < 2) return false;
+    const std::optional<TLadderPairing>& third = ladder->thirdPlaceRace;
+    return !third || (third->heats.isEmpty() && !third->noShow && !third->settled);
+}
+
+bool TLadderRunner::SetThirdPlace(qint64 id, bool on) {
+    if (!Ladder(id)) return false;
+    if (!CanSetThirdPlace(id)) return Ladder(id)->ThirdPlace() == on;
     Apply([&] { Find(id)->SetThirdPlace(on); });
     return Ladder(id)->ThirdPlace() == on;
 }
@@ -277,15 +282,31 @@ bool TLadderRunner::SwapLanes(const TPairingRef& ref) {
     return true;
 }
 
-bool TLadderRunner::SetNoShow(const TPairingRef& ref, int seed, bool noShow) {
+bool TLadderRunner::CanSetNoShow(const TPairingRef& ref, int seed, bool noShow) const {
     const TLadderPairing* pairing = Pairing(ref);
     if (!pairing || pairing->PlaceOf(seed) < 0) return false;
-    const TLadder* ladder = Ladder(ref.ladder);
-    const bool takeBack = !noShow && pairing->noShow == seed && !pairing->settled &&
-                          ladder->active && Running() != ref;
-    if (noShow ? !CanChange(ref) : !takeBack) return false;
+    if (noShow) return CanChange(ref);
+    return pairing->noShow == seed && !pairing->settled && Ladder(ref.ladder)->active &&
+           Running() != ref;
+}
+
+bool TLadderRunner::SetNoShow(const TPairingRef& ref, int seed, bool noShow) {
+    if (!CanSetNoShow(ref, seed, noShow)) return false;
     Apply([&] { Find(ref)->noShow = noShow ? seed : 0; });
     return true;
+}
+
+TRuns TLadderRunner::RerunRuns(const TPairingRef& ref) const {
+    const TLadder* ladder = Ladder(ref.ladder);
+    const TLadderPairing* pairing = Pairing(ref);
+    // A settled winner stays whatever its runs become: voiding them would reopen nothing.
+    if (!ladder || !ladder->active || !pairing || pairing->settled || pairing->noShow ||
+        pairing->HasBye() || race_.heat.Racing())
+        return {};
+    TRuns runs;
+    for (const std::optional<TRun>& run : pairing->runs)
+        if (run && !run->voided) runs.append(*run);
+    return runs;
 }
 
 // The heat --------------------------------------------------------------------------------
@@ -458,4 +479,23 @@ void TLadderRunner::FollowLanes() {
     for (int lane = 1; lane <= 2; ++lane)
         race_.heat.SetReadyNumber(lane, ready_ ? Number(*ready_, lane)
                                                : race_.heat.Lane(lane).startNumber + 2);
+}
+
+bool RerunPairing(const TLadderRunner& ladders, TVoidRuns& voider, const TPairingRef& ref,
+                  int lanes, const QString& reason, TCommandSource source) {
+    TRuns runs = ladders.RerunRuns(ref);
+    if (lanes) runs.removeIf([lanes](const TRun& run) { return run.lane != lanes; });
+    if (runs.isEmpty()) return false;
+    const TVoidRuns::LastHeat last = voider.Last();
+    const bool lastHeat = std::all_of(runs.begin(), runs.end(), [&](const TRun& run) {
+        return run.lane >= 1 && run.lane <= 2 && last.runs[run.lane] &&
+               last.runs[run.lane]->id == run.id;
+    });
+    if (lastHeat) {
+        voider.VoidLastHeat(lanes, reason, source);
+    } else {
+        for (const TRun& run : runs)
+            voider.VoidRun(run, reason, source);
+    }
+    return true;
 }

@@ -2,6 +2,7 @@
 
 #include "Ladder.h"
 #include "LadderField.h"
+#include "race/RaceCommand.h"
 
 #include <QHash>
 #include <QObject>
@@ -12,6 +13,7 @@
 class TProtocolModel;
 class TRaceSequence;
 class TResultsDatabase;
+class TVoidRuns;
 struct Race;
 struct TLaneNumbers;
 
@@ -66,7 +68,9 @@ public:
     // A ladder that is not active stays as it is: the reset passes it by, and its pairings can
     // be neither loaded nor changed.
     void SetActive(qint64 ladder, bool active);
-    // Until the race for third place has run or a racer of it was marked as not started.
+    // Until the race for third place has run or a racer of it was marked as not started; from
+    // 4 places on.
+    bool CanSetThirdPlace(qint64 ladder) const;
     bool SetThirdPlace(qint64 ladder, bool on);
 
     // The pairing has two racers and no winner, its ladder is active, and its heat is not on the
@@ -76,7 +80,12 @@ public:
     bool Load(const TPairingRef& ref);
     bool SwapLanes(const TPairingRef& ref);
     // "nicht angetreten": the opponent advances. Taken back until a later heat settles it.
+    bool CanSetNoShow(const TPairingRef& ref, int seed, bool noShow) const;
     bool SetNoShow(const TPairingRef& ref, int seed, bool noShow);
+    // The runs of the pairing's latest heat that its re-run declares void; none when it cannot
+    // be run again: settled by a later heat, its ladder resting, a clock running, or nothing
+    // left to void.
+    TRuns RerunRuns(const TPairingRef& ref) const;
 
     // The pairing whose heat is on the clocks, from its START to the reset.
     std::optional<TPairingRef> Running() const;
@@ -144,3 +153,9 @@ private:
     std::tuple<std::optional<TPairingRef>, std::optional<TPairingRef>, std::optional<TPairingRef>>
         lanesTold_;
 };
+
+// Runs the pairing again: its latest heat's runs (lanes: 0 both, 1 or 2 one) are declared void
+// with the reason, which opens the pairing, and the runner puts it back into the lanes. The last
+// heat goes the way of Strg+U, so the clocks are cleared first when they still show it.
+bool RerunPairing(const TLadderRunner& ladders, TVoidRuns& voider, const TPairingRef& ref,
+                  int lanes, const QString& reason, TCommandSource source);

@@ -236,12 +236,12 @@ void TFormMain::ConnectResultsViews() {
     Views = new TResultsViews(
         race, *Sequence, *Results, *SortGrid1->Protocol(), *Recorder, *FMonitor2, *Live,
         [this] { return SortGrid1->ClassList(); }, this);
-    const QList<QAction*> commands{Views->mWertung, Views->mUngueltig, Views->TvLadder->mTvLadder};
-    HideMenu->insertActions(Beenden1, commands);
-    addActions(commands);
-    FMonitor2->addActions(commands);
+    HideMenu->insertActions(Beenden1, Views->Keys());
+    addActions(Views->Keys());
+    FMonitor2->addActions(Views->Keys());
     for (QAction* open : {SortGrid1->mPlatz, SortGrid1->SortierenKlassenZeit1})
         connect(open, &QAction::triggered, Views, &TResultsViews::ShowStandings);
+    connect(SortGrid1->Ladder1, &QAction::triggered, Views, &TResultsViews::ShowLadders);
     connect(SortGrid1->Void1, &QAction::triggered, Views,
             [this] { Views->VoidLastHeat(TCommandSource::Menu); });
     auto voidable = [this] { SortGrid1->Void1->setEnabled(Views->mUngueltig->isEnabled()); };

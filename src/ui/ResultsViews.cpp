@@ -1,5 +1,7 @@
 #include "ResultsViews.h"
 
+#include "LadderDialog.h"
+#include "LadderWindow.h"
 #include "Monitor2.h"
 #include "StandingsWindow.h"
 #include "TvLadderSwitch.h"
@@ -8,6 +10,7 @@
 #include "ladder/LadderRunner.h"
 #include "live/LiveFeed.h"
 #include "live/LiveResults.h"
+#include "protocol/ProtocolModel.h"
 #include "race/Race.h"
 #include "results/ResultsDatabase.h"
 #include "results/VoidRuns.h"
@@ -19,14 +22,17 @@ TResultsViews::TResultsViews(Race& race, TRaceSequence& sequence, TResultsDataba
                              TProtocolModel& protocol, TJournalRecorder& journal, TFormMonitor2& tv,
                              TLiveResults& live, std::function<QStringList()> classList,
                              QWidget* window)
-    : QObject(window), race_(race), results_(results), tv_(tv), live_(live),
+    : QObject(window), race_(race), results_(results), tv_(tv), live_(live), protocol_(protocol),
       classList_(std::move(classList)), window_(window) {
     Voider = new TVoidRuns(results, protocol, race, sequence, journal, this);
     mWertung = new QAction(QStringLiteral("Wertung"), this);
     mWertung->setShortcut(Qt::CTRL | Qt::Key_W);
     mUngueltig = new QAction(QStringLiteral("Lauf ungültig"), this);
     mUngueltig->setShortcut(Qt::CTRL | Qt::Key_U);
+    mAusscheidung = new QAction(QStringLiteral("Ausscheidung"), this);
+    mAusscheidung->setShortcut(Qt::CTRL | Qt::Key_L);
     connect(mWertung, &QAction::triggered, this, &TResultsViews::ShowStandings);
+    connect(mAusscheidung, &QAction::triggered, this, &TResultsViews::ShowLadders);
     connect(mUngueltig, &QAction::triggered, this, [this] { VoidLastHeat(TCommandSource::Key); });
 
     // The standings follow every run; the page and the TV get them as they are.
@@ -63,6 +69,10 @@ TResultsViews::TResultsViews(Race& race, TRaceSequence& sequence, TResultsDataba
     connect(&results, &TResultsDatabase::RunAdded, this, &TResultsViews::UpdateCommands);
     connect(&results, &TResultsDatabase::VoidChanged, this, &TResultsViews::UpdateCommands);
     UpdateCommands();
+}
+
+QList<QAction*> TResultsViews::Keys() const {
+    return {mWertung, mUngueltig, mAusscheidung, TvLadder->mTvLadder};
 }
 
 TStandings TResultsViews::Current() const {
@@ -112,4 +122,36 @@ void TResultsViews::VoidLastHeat(TCommandSource source) {
     TVoidDialog dialog(QStringLiteral("Lauf %1").arg(last.heat), number(1), number(2), window_);
     if (dialog.exec() != QDialog::Accepted) return;
     Voider->VoidLastHeat(dialog.ChosenLanes(), dialog.Reason(), source);
+}
+
+void TResultsViews::ShowLadders() {
+    if (!LadderWindow) {
+        LadderWindow = new TLadderWindow(*Ladders, window_);
+        connect(LadderWindow, &TLadderWindow::CreateRequested, this, &TResultsViews::CreateLadder);
+        connect(LadderWindow, &TLadderWindow::RerunRequested, this, &TResultsViews::RerunPairing);
+    }
+    LadderWindow->Open();
+}
+
+void TResultsViews::CreateLadder() {
+    const QStringList classes =
+        race_.settings.Klass ? LadderClasses(classList_(), protocol_.Rows()) : QStringList();
+    QWidget* over = LadderWindow ? static_cast<QWidget*>(LadderWindow) : window_;
+    TLadderDialog dialog(*Ladders, classes, over);
+    if (dialog.exec() == QDialog::Accepted && LadderWindow) LadderWindow->ShowLadder(dialog.Made());
+}
+
+void TResultsViews::RerunPairing(const TPairingRef& ref) {
+    const TRuns runs = Ladders->RerunRuns(ref);
+    if (runs.isEmpty()) return;
+    QString numbers[3];
+    for (const TRun& run : runs)
+        if (run.lane == 1 || run.lane == 2) numbers[run.lane] = run.startNumber;
+    TVoidDialog dialog(
+        QStringLiteral("Lauf %1 (%2)").arg(runs[0].heat).arg(Ladders->Pairing(ref)->name),
+        numbers[1], numbers[2], LadderWindow ? static_cast<QWidget*>(LadderWindow) : window_);
+    dialog.setWindowTitle(QStringLiteral("Wiederholen"));
+    if (dialog.exec() != QDialog::Accepted) return;
+    ::RerunPairing(*Ladders, *Voider, ref, dialog.ChosenLanes(), dialog.Reason(),
+                   TCommandSource::Menu);
 }

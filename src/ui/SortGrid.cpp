@@ -159,6 +159,7 @@ TSortGrid::TSortGrid(QWidget* parent)
     Journal1 = PopupMenuProtokol->addAction(QStringLiteral("Rennjournal        (F3)"), this,
                                             &TSortGrid::JournalRequested);
     Void1 = PopupMenuProtokol->addAction(QStringLiteral("Lauf ungültig...  (Strg+U)"));
+    Ladder1 = PopupMenuProtokol->addAction(QStringLiteral("Ausscheidung...   (Strg+L)"));
 
     connect(model_, &QAbstractItemModel::dataChanged, this, &TSortGrid::ContentChanged);
     connect(model_, &QAbstractItemModel::headerDataChanged, this, &TSortGrid::ContentChanged);

@@ -57,6 +57,7 @@ public:
     QAction* Rezultentfernen1;
     QAction* Journal1;
     QAction* Void1;
+    QAction* Ladder1;
 
 public slots:
     void ApplyClassMode(bool klass);

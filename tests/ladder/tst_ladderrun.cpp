@@ -218,6 +218,71 @@ private slots:
         d.Reset();
         QCOMPARE(numbers(), QStringList({"3-6 Viertelfinale", "1-4 Halbfinale"}));
     }
+    // A re-run voids the pairing's latest heat only while nothing has settled it: not while a
+    // clock runs, not once a later heat of the ladder started. A heat that is no longer the last
+    // is voided run by run, and the reset loads the reopened pairing.
+    void aPairingIsRunAgainUntilALaterHeatSettlesIt() {
+        LadderDay d({}, 6, 2);
+        d.Open();
+        QCOMPARE(d.ladders.Create("50", TLadderSource::Protocol, false), QString());
+        QVERIFY(d.ladders.CanSetThirdPlace(d.Ladder().id));
+        const TPairingRef first = d.Ref(0, 1), other = d.Ref(0, 3);
+        QVERIFY(d.ladders.RerunRuns(first).isEmpty()); // not run yet
+        QVERIFY(d.ladders.CanSetNoShow(first, 5, true) && !d.ladders.CanSetNoShow(first, 5, false));
+        QVERIFY(!d.ladders.CanSetNoShow(first, 3, true)); // not in it
+        d.Run(8000, 8100);                                // 4 beats 5
+        QCOMPARE(d.ladders.RerunRuns(first).size(), 2);
+        QVERIFY(!d.ladders.CanSetNoShow(first, 5, true));
+
+        // Racers of another class in between: the pairing's heat is no longer the last.
+        d.Reset();
+        d.heat.SetStartNumber(1, 7);
+        d.heat.SetStartNumber(2, 8);
+        d.Run(9000, 9100);
+        QVERIFY(RerunPairing(d.ladders, d.voider, first, 0, "Ampel", TCommandSource::Menu));
+        QVERIFY(!d.Pairing(0, 1).Decided());
+        QCOMPARE(d.db.Runs()[2].voided, false); // the other class's heat stays
+        QVERIFY(d.db.Runs()[0].voided && d.db.Runs()[1].voided);
+        QVERIFY(!RerunPairing(d.ladders, d.voider, first, 0, "Ampel", TCommandSource::Menu));
+        d.Reset();
+        QCOMPARE(d.Lanes(), QString("4/5 3/6"));
+
+        d.Start();
+        QVERIFY(d.ladders.RerunRuns(first).isEmpty()); // on the clocks
+        QVERIFY(!d.ladders.CanSetNoShow(first, 5, true));
+        d.At(8200);
+        d.Key(d.sequence.mStop2);
+        d.At(8300);
+        d.Key(d.sequence.mStop1);
+        QCOMPARE(d.Pairing(0, 1).winner, 5);
+        // Only lane 2 voided: the pairing is open again all the same.
+        QVERIFY(RerunPairing(d.ladders, d.voider, first, 2, "", TCommandSource::Menu));
+        QVERIFY(!d.Pairing(0, 1).Decided());
+        QCOMPARE(d.Lanes(), QString("4/5 3/6"));
+        d.Run(8200, 8300); // 4 wins the re-run
+        d.Reset();
+        QCOMPARE(d.Lanes(), QString("3/6 1/4"));
+        d.Start(); // the next pairing's START settles the first
+        QVERIFY(d.Pairing(0, 1).settled);
+        d.At(8000);
+        d.Key(d.sequence.mStop1);
+        d.Key(d.sequence.mStop2);
+        QVERIFY(d.ladders.RerunRuns(first).isEmpty());
+        QVERIFY(!RerunPairing(d.ladders, d.voider, first, 0, "", TCommandSource::Menu));
+        QVERIFY(!d.db.Runs().last().voided);
+        QCOMPARE(d.ladders.RerunRuns(other).size(), 2);
+        // A rested ladder is not run again either.
+        d.ladders.SetActive(d.Ladder().id, false);
+        QVERIFY(d.ladders.RerunRuns(other).isEmpty());
+    }
+
+    // The classes the dialog offers: those with racers in the protocol first, then the list's.
+    void theClassesOfferedForALadder() {
+        LadderDay d({}, 2, 2);
+        QCOMPARE(LadderClasses({"A", "125", " 50"}, d.protocol.model.Rows()),
+                 QStringList({"50", "125", "A"}));
+        QCOMPARE(LadderClasses({}, {TProtocolModel::DefaultHeaderTexts()}), QStringList());
+    }
 };
 RENNUHR_TEST(LadderRunTest);
 

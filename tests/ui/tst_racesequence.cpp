@@ -84,7 +84,7 @@ private slots:
         QVERIFY(c.w.PanelLeft->bFehlStart1->isHidden() && c.w.PanelLeft->bFehlStart2->isHidden());
         QVERIFY(c.w.PanelLeft->ImageLSstart->isHidden()); // no barrier port: manual mode
         QCOMPARE(c.w.Sequence->StartLight(), 2);
-        QCOMPARE(c.w.HideMenu->actions().size(), 23);
+        QCOMPARE(c.w.HideMenu->actions().size(), 24);
         // One key, one command.
         QSet<QKeySequence> keys;
         for (const QAction* action : c.w.HideMenu->actions())
