@@ -15,11 +15,13 @@ struct TPrintSubmission {
 };
 
 // Blocks until the queue has taken the job or refused it. The reason in German when the job
-// was not taken, else empty.
+// was not taken, else empty. Through the call set, else the system's.
 QString SubmitPrintJob(const TPrintSubmission& job);
+// The system's own hand-over.
+QString SystemPrintSubmit(const TPrintSubmission& job);
 
 // What SubmitPrintJob calls to hand the job over: the system's unless set. Tests that have no
-// print server use it in its place. An empty call restores the system's; set it while nothing
-// prints.
+// print server use it in its place, and tests that watch the system's wrap it. An empty call
+// restores the system's; set it while nothing prints.
 using PrintSubmitCall = std::function<QString(const TPrintSubmission& job)>;
 void SetPrintSubmitCall(PrintSubmitCall call);

@@ -28,8 +28,10 @@ QString Refusal(http_t* http, const QByteArray& printer) {
     return said;
 }
 
+} // namespace
+
 // libcups keeps its last error per thread: this runs on the printing thread.
-QString SystemSubmit(const TPrintSubmission& job) {
+QString SystemPrintSubmit(const TPrintSubmission& job) {
     http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
                                 10000, nullptr);
     if (!http) return QStringLiteral("der Druckdienst (CUPS) ist nicht erreichbar");
@@ -52,15 +54,13 @@ QString SystemSubmit(const TPrintSubmission& job) {
     return failure;
 }
 
-} // namespace
-
 QString SubmitPrintJob(const TPrintSubmission& job) {
     PrintSubmitCall call;
     {
         std::lock_guard lock(callMutex);
         call = activeCall;
     }
-    return call ? call(job) : SystemSubmit(job);
+    return call ? call(job) : SystemPrintSubmit(job);
 }
 
 void SetPrintSubmitCall(PrintSubmitCall call) {

@@ -46,13 +46,13 @@ QString TTimeSlips::PageAddress() const {
     return address_ ? address_() : LiveAddress(quint16(race_.settings.LivePort));
 }
 
-TSlip TTimeSlips::Slip(const TRun& run) const {
-    return MakeSlip(run, results_.Runs(), race_.settings.Title, round_ ? round_(run) : QString(),
+TSlip TTimeSlips::Slip(const TRun& run, const TRuns& dayRuns) const {
+    return MakeSlip(run, dayRuns, race_.settings.Title, round_ ? round_(run) : QString(),
                     PageAddress());
 }
 
-void TTimeSlips::PrintSlip(const TRun& run) {
-    const TSlip slip = Slip(run);
+void TTimeSlips::PrintSlip(const TRun& run, const TRuns& dayRuns) {
+    const TSlip slip = Slip(run, dayRuns);
     const TSlipPaper paper = race_.settings.SlipPaper;
     Slips->Add({race_.settings.SlipPrinter, slip.JobTitle(), SlipPageLayout(slip, paper),
                 [slip, paper](QPagedPaintDevice&, QPainter& painter) {
@@ -77,5 +77,5 @@ void TTimeSlips::HeatEnded() {
     queuedHeat_ = any->heat;
     if (!race_.settings.SlipPrint) return;
     for (const std::optional<TRun>& run : runs)
-        if (run && !run->startNumber.isEmpty()) PrintSlip(*run);
+        if (run && !run->startNumber.isEmpty()) PrintSlip(*run, results_.Runs());
 }

@@ -40,9 +40,10 @@ public:
 
     // What the notice bar says while slips or the start list cannot be printed; else empty.
     QString Notice() const;
-    TSlip Slip(const TRun& run) const;
+    // dayRuns: the runs of the run's day, its opponent's among them.
+    TSlip Slip(const TRun& run, const TRuns& dayRuns) const;
     // The run's slip, on the slip queue, whatever the setting.
-    void PrintSlip(const TRun& run);
+    void PrintSlip(const TRun& run, const TRuns& dayRuns);
     // The protocol's racers, on the default printer.
     void PrintStartList();
 
