@@ -8,15 +8,16 @@
 #include "race/Race.h"
 #include "results/ResultsDatabase.h"
 #include "results/VoidRuns.h"
+#include "slips/TimeSlips.h"
 
 #include <QAction>
 #include <QInputDialog>
 
 TResultsViews::TResultsViews(Race& race, TRaceSequence& sequence, TResultsDatabase& results,
                              TProtocolModel& protocol, TJournalRecorder& journal, TFormMonitor2& tv,
-                             TLiveResults& live, std::function<QStringList()> classList,
-                             QWidget* window)
-    : QObject(window), race_(race), results_(results), tv_(tv), live_(live),
+                             TLiveResults& live, TTimeSlips& slips,
+                             std::function<QStringList()> classList, QWidget* window)
+    : QObject(window), race_(race), results_(results), tv_(tv), live_(live), slips_(slips),
       classList_(std::move(classList)), window_(window) {
     Voider = new TVoidRuns(results, protocol, race, sequence, journal, this);
     mWertung = new QAction(QStringLiteral("Wertung"), this);
@@ -74,6 +75,9 @@ void TResultsViews::ShowStandings() {
         });
         connect(Standings, &TStandingsWindow::UnvoidRequested, this,
                 [this](const TRun& run) { Voider->Unvoid(run, TCommandSource::Menu); });
+        // With the runs of the run's own day: its opponent and best run are among them.
+        connect(Standings, &TStandingsWindow::SlipRequested, this,
+                [this](const TRun& run) { slips_.PrintSlip(run, Standings->ShownRuns()); });
     }
     Standings->Open();
 }

@@ -16,6 +16,7 @@ class TProtocolModel;
 class TRaceSequence;
 class TResultsDatabase;
 class TStandingsWindow;
+class TTimeSlips;
 class TVoidRuns;
 struct Race;
 
@@ -26,7 +27,8 @@ class TResultsViews : public QObject {
 public:
     TResultsViews(Race& race, TRaceSequence& sequence, TResultsDatabase& results,
                   TProtocolModel& protocol, TJournalRecorder& journal, TFormMonitor2& tv,
-                  TLiveResults& live, std::function<QStringList()> classList, QWidget* window);
+                  TLiveResults& live, TTimeSlips& slips, std::function<QStringList()> classList,
+                  QWidget* window);
 
     // "Wertung" (Strg+W) and "Lauf ungültig" (Strg+U), for the hidden menu.
     QAction* mWertung;
@@ -48,6 +50,7 @@ private:
     TResultsDatabase& results_;
     TFormMonitor2& tv_;
     TLiveResults& live_;
+    TTimeSlips& slips_;
     std::function<QStringList()> classList_;
     QWidget* window_;
 };
