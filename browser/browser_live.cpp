@@ -1,7 +1,7 @@
 // Opens the live results page in headless Chromium on loopback, runs a heat through the
 // imitation panel and checks that the page shows the winner within a second. With
 // --screenshot FILE it also keeps what a phone of 390 x 844 shows, and FILE-protokoll.png and
-// FILE-wertung.png.
+// FILE-wertung.png, and FILE-fahrer.png: a racer's page with five runs.
 
 #include "RunSandbox.h"
 #include "live/LiveResults.h"
@@ -253,6 +253,51 @@ int main(int argc, char* argv[]) {
         Check(driver.Screenshot(third + "-wertung.png"), "screenshot of the standings");
     }
     driver.Run("document.querySelector('#tab-live').click(); return true;");
+    // The call-up: the pairing in the lanes has run; the ready numbers are next.
+    Check(driver.Until("var p = document.querySelectorAll('#callup .pair');"
+                       "return !document.querySelector('#callup').hidden && p.length === 1 && "
+                       "p[0].querySelector('.nrs').textContent === '3 – 4';",
+                       3000) >= 0,
+          "the call-up of the next pairing");
+
+    // The racer's own page, where the list of racers links to.
+    driver.Run("document.querySelector('#tab-racers').click(); return true;");
+    Check(driver.Until("var a = document.querySelectorAll('#racers-list a');"
+                       "return a.length === 4 && a[0].getAttribute('href') === '/fahrer/1';",
+                       3000) >= 0,
+          "the list of racers");
+    if (!screenshot.isEmpty()) {
+        // Four more runs of racer 1, so that its page shows five.
+        for (int heat = 0; heat < 4; ++heat) {
+            QTest::qWait(600); // the lanes' lock-outs after the last stop
+            w.Sequence->mReset->trigger();
+            w.race.heat.SetStartNumber(1, 1);
+            w.Sequence->mStart->trigger();
+            for (int barrier = 0; barrier < 4; ++barrier) {
+                QTest::qWait(250 + 20 * heat);
+                w.PanelLeft->bImit2->click();
+            }
+            w.Sequence->mStop2->trigger();
+        }
+    }
+    driver.Go(page + "fahrer/1");
+    Check(driver.Until(QStringLiteral(
+                           "var runs = document.querySelectorAll('#racer-runs li');"
+                           "return runs.length === %1 && "
+                           "document.querySelector('.racer-name').textContent.indexOf('Huber') > 0 "
+                           "&& runs[0].querySelector('.outcome').textContent === 'Sieg' && "
+                           "document.querySelector('.racer-next').textContent.indexOf('Lauf') > 0;")
+                           .arg(screenshot.isEmpty() ? 1 : 5),
+                       5000) >= 0,
+          "the racer's page: the runs, the result and the next run");
+    if (!screenshot.isEmpty()) {
+        QString fourth = screenshot;
+        fourth.replace(QRegularExpression("\\.png$"), QString());
+        Check(driver.Screenshot(fourth + "-fahrer.png"), "screenshot of a racer's page");
+    }
+    driver.Go(page);
+    Check(driver.Until("return document.querySelector('#status').className === '';", 10000) >= 0,
+          "back to the results page");
 
     // The server goes away and comes back: the page follows by itself.
     w.race.settings.LiveResults = false;
@@ -263,8 +308,10 @@ int main(int argc, char* argv[]) {
     w.race.settings.LiveResults = true;
     w.Live->Apply();
     w.Sequence->mReset->trigger();
-    Check(driver.Until("return document.querySelector('#status').className === '' && "
-                       "document.querySelector('#lane1 .nr').textContent === '3';",
+    Check(driver.Until(QStringLiteral("return document.querySelector('#status').className === '' "
+                                      "&& document.querySelector('#lane1 .nr').textContent === "
+                                      "'%1';")
+                           .arg(w.race.heat.Lane(1).startNumber),
                        15000) >= 0,
           "the page comes back by itself with the next riders");
 

@@ -1,5 +1,6 @@
 #include "LiveFeed.h"
 
+#include "LiveRacers.h"
 #include "LiveServer.h"
 #include "LiveStandings.h"
 #include "protocol/ProtocolModel.h"
@@ -52,6 +53,12 @@ void TLiveFeed::PublishAll() {
     if (!standings_.isNull())
         server_->PublishDocument(QStringLiteral("/api/standings"), "application/json", standings_);
     PublishState();
+}
+
+void TLiveFeed::SetRacers(TLiveRacers* racers) {
+    racers_ = racers;
+    if (racers) connect(racers, &TLiveRacers::Published, this, &TLiveFeed::PublishSoon);
+    PublishSoon();
 }
 
 void TLiveFeed::LaneVoided(qint64 startTicks, int lane, bool voided) {
@@ -142,6 +149,12 @@ LiveState TLiveFeed::State() const {
             lane.name = protocol_.RiderName(lane.startNumber);
     state.protocolVersion = protocolVersion_;
     state.standingsVersion = standingsVersion_;
+    state.racersVersion = racers_ ? racers_->Version() : 0;
+    const int kCallUp = 3;
+    for (const TCallUpPairing& pairing :
+         racers_ ? racers_->Next(kCallUp) : LaneOrder(race_.heat, protocol_, kCallUp))
+        state.callUp << QStringList{pairing.number[0], pairing.number[1], pairing.name[0],
+                                    pairing.name[1], pairing.round};
     return state;
 }
 

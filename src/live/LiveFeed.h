@@ -7,6 +7,7 @@
 #include <functional>
 
 class QTimer;
+class TLiveRacers;
 class TLiveServer;
 class TProtocolModel;
 struct LaneResult;
@@ -36,6 +37,8 @@ public:
     void PublishAll();
     // The standings for the page's "Wertung" tab.
     void SetStandings(const TStandings& standings);
+    // The racers' pages and the pairings to come; none: the lanes' numbers moving on by 2.
+    void SetRacers(TLiveRacers* racers);
     // A lane of a heat started at startTicks was declared void, or that was taken back.
     void LaneVoided(qint64 startTicks, int lane, bool voided);
 
@@ -61,6 +64,7 @@ private:
     bool heatOpen_ = false;
     int protocolVersion_ = 0;
     int standingsVersion_ = 0;
+    TLiveRacers* racers_ = nullptr;
     QByteArray standings_;
     QTimer* running_;
     QTimer* soon_;

@@ -81,6 +81,11 @@ QList<ClassGroup> GroupByClass(const ProtocolRows& rows, const QStringList& clas
 }
 
 QByteArray LiveStateJson(const LiveState& state) {
+    QJsonArray callUp;
+    for (const QStringList& pairing : state.callUp)
+        callUp.append(QJsonObject{{"start", QJsonArray{pairing.value(0), pairing.value(1)}},
+                                  {"name", QJsonArray{pairing.value(2), pairing.value(3)}},
+                                  {"round", pairing.value(4)}});
     QJsonArray heats;
     for (const LiveHeat& heat : state.heats)
         heats.append(
@@ -90,7 +95,9 @@ QByteArray LiveStateJson(const LiveState& state) {
                      {"lanes", QJsonArray{LaneJson(state.lanes[0]), LaneJson(state.lanes[1])}},
                      {"heats", heats},
                      {"protocol", state.protocolVersion},
-                     {"standings", state.standingsVersion}});
+                     {"standings", state.standingsVersion},
+                     {"racers", state.racersVersion},
+                     {"callup", callUp}});
 }
 
 QByteArray LiveProtocolJson(const LiveProtocol& protocol) {

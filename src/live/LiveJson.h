@@ -37,6 +37,9 @@ struct LiveState {
     QList<LiveHeat> heats; // the latest first
     int protocolVersion = 0;
     int standingsVersion = 0; // 0: no standings are served
+    int racersVersion = 0;    // moves on when a racer's page changed
+    // The next pairings, lane 1's number first, with names and round ("Vorstart").
+    QList<QStringList> callUp; // each: number 1, number 2, name 1, name 2, round
 };
 
 // The protocol as the page's tab shows it.

@@ -18,8 +18,8 @@ header { background: #000; color: #fff; padding: 10px 14px 8px; position: sticky
 h1 { margin: 0; font-size: 28px; line-height: 1.15; overflow-wrap: anywhere; }
 #status { font-size: 16px; margin-top: 4px; color: #7CFF7C; }
 #status.lost { color: #FFD000; }
-nav { display: flex; border-bottom: 3px solid #000; }
-nav button { flex: 1; font: inherit; font-size: 22px; padding: 12px 0; border: 0; background: #ddd; color: #000; }
+nav { display: flex; flex-wrap: wrap; border-bottom: 3px solid #000; }
+nav button { flex: 1 0 auto; font: inherit; font-size: 19px; padding: 12px 6px; border: 0; background: #ddd; color: #000; }
 nav button[aria-selected="true"] { background: #fff; text-decoration: underline; text-underline-offset: 6px; }
 main { padding: 10px; }
 .lane { border: 4px solid #000; border-radius: 10px; padding: 8px 12px; margin-bottom: 10px; }
@@ -53,6 +53,22 @@ tr.out td { color: #777; font-style: italic; }
 .note { color: #555; margin: 8px 0; }
 th, td { border: 2px solid #000; padding: 4px 5px; white-space: nowrap; text-align: left; }
 th { background: #000; color: #fff; }
+#callup { border: 3px solid #000; border-radius: 10px; padding: 6px 10px; margin-bottom: 10px; background: #FFF6C8; }
+#callup .head { font-size: 16px; }
+#callup .pair { display: flex; gap: 8px; align-items: baseline; border-top: 1px solid #999; padding: 3px 0; }
+#callup .pair:first-of-type { border-top: 0; }
+#callup .nrs { min-width: 5.5em; font-variant-numeric: tabular-nums; }
+#callup .who { flex: 1; font-weight: 400; font-size: 17px; overflow-wrap: anywhere; }
+#racers-list a { display: block; padding: 8px 4px; border-top: 1px solid #999; color: #000; text-decoration: none; }
+#racers-list a .nr { display: inline-block; min-width: 3em; }
+.racer-name { font-size: 26px; overflow-wrap: anywhere; }
+.racer-facts { font-size: 19px; margin: 6px 0 10px; }
+ol#racer-runs { list-style: none; margin: 0; padding: 0; }
+ol#racer-runs li { border-top: 2px solid #000; padding: 6px 0; }
+.run-times { font-size: 17px; font-weight: 400; }
+.run-result { display: flex; justify-content: space-between; font-size: 22px; }
+ol#racer-runs li.won .outcome { color: #008A00; }
+.racer-next { border: 3px solid #000; border-radius: 10px; padding: 8px 10px; margin: 10px 0; background: #E6F0FF; font-size: 22px; }
 tr:nth-child(even) td { background: #EEE; }
 </style>
 </head>
@@ -62,9 +78,11 @@ tr:nth-child(even) td { background: #EEE; }
 <button id="tab-live" type="button" aria-selected="true">Live</button>
 <button id="tab-protocol" type="button" aria-selected="false">Protokoll</button>
 <button id="tab-standings" type="button" aria-selected="false">Wertung</button>
+<button id="tab-racers" type="button" aria-selected="false">Fahrer</button>
 </nav>
 <main>
 <section id="live">
+<div id="callup" hidden><div class="head">Vorstart</div><div id="callup-list"></div></div>
 <div class="lane" id="lane1"><div class="lanehead"><span class="bahn">Bahn 1</span><span>Start-Nr. <span class="nr">–</span></span></div><div class="name"></div><div class="clock">0,000</div><div class="result"><span class="badge win">SIEG</span><span class="badge fs">FEHLSTART</span><span class="line"></span></div><div class="ready">Bereit: <span class="next">–</span></div></div>
 <div class="lane" id="lane2"><div class="lanehead"><span class="bahn">Bahn 2</span><span>Start-Nr. <span class="nr">–</span></span></div><div class="name"></div><div class="clock">0,000</div><div class="result"><span class="badge win">SIEG</span><span class="badge fs">FEHLSTART</span><span class="line"></span></div><div class="ready">Bereit: <span class="next">–</span></div></div>
 <h2>Letzte Läufe</h2>
@@ -72,6 +90,7 @@ tr:nth-child(even) td { background: #EEE; }
 </section>
 <section id="protocol" hidden><div id="protocol-body"><p class="empty">Lade Protokoll …</p></div></section>
 <section id="standings" hidden><div id="standings-body"><p class="empty">Lade Wertung …</p></div></section>
+<section id="racers" hidden><div id="racers-body"><p class="empty">Lade Fahrer …</p></div></section>
 </main>
 <script src="/app.js"></script>
 </body>
@@ -148,6 +167,7 @@ const char kScript[] = R"JS("use strict";
     }
     renderLane($("lane1"), next.lanes[0]);
     renderLane($("lane2"), next.lanes[1]);
+    renderCallUp(next.callup || []);
     if (heatsChanged) renderHeats(next.heats);
     Object.keys(docs).forEach(function (name) {
       if (!$(name).hidden && next[name] !== docs[name].shown) load(name);
@@ -225,10 +245,107 @@ const char kScript[] = R"JS("use strict";
     body.replaceChildren.apply(body, parts);
   }
 
+  function renderCallUp(pairs) {
+    var list = $("callup-list");
+    var items = pairs.map(function (p) {
+      var row = el("div", "pair");
+      row.appendChild(el("span", "nrs", p.start[0] + " – " + p.start[1]));
+      var who = [p.name[0] || p.start[0], p.name[1] || p.start[1]].join(" – ");
+      row.appendChild(el("span", "who", (p.round ? p.round + ": " : "") + who));
+      return row;
+    });
+    list.replaceChildren.apply(list, items);
+    $("callup").hidden = !items.length;
+  }
+
+  // On a racer's own page, "/fahrer/12", the "Fahrer" tab shows that racer.
+  var racerMatch = /^\/fahrer\/([0-9]{1,4})$/.exec(location.pathname);
+  var racer = racerMatch ? racerMatch[1] : null;
+
+  function nextRunText(index) {
+    if (state) for (var i = 0; i < 2; ++i)
+      if (String(state.lanes[i].start) === racer && state.lanes[i].running)
+        return "Du fährst jetzt, Bahn " + (i + 1) + ".";
+    for (var k = 0; k < index.order.length; ++k) {
+      var lane = index.order[k].start.indexOf(racer);
+      if (lane < 0) continue;
+      var round = index.order[k].round ? " (" + index.order[k].round + ")" : "";
+      return (k === 0 ? "Im nächsten Lauf" : "In " + (k + 1) + " Läufen") + ", Bahn " + (lane + 1) + round + ".";
+    }
+    return "Kein weiterer Lauf geplant.";
+  }
+
+  function renderRacer(index, r) {
+    var body = $("racers-body");
+    var parts = [el("div", "racer-name", racer + "  " + [r.name, r.firstName].join(" ").trim())];
+    var facts = [];
+    if (r.classInfo && !r.group) facts.push("Klasse " + r.classInfo);
+    if (r.place) facts.push("Platz " + r.place + (r.group ? " in " + r.group : ""));
+    if (r.best) facts.push("Bester Lauf: " + r.best.time + " s (Lauf " + r.best.heat + ")");
+    parts.push(el("div", "racer-facts", facts.join(" · ") || "Noch keine Wertung."));
+    if (r.ladder) parts.push(el("div", "racer-facts", r.ladder.round +
+        (r.ladder.opponent ? ", nächster Gegner: " + r.ladder.opponent +
+         (r.ladder.opponentName ? " " + r.ladder.opponentName : "") : "")));
+    var next = el("div", "racer-next");
+    next.appendChild(el("div", "", "Dein nächster Lauf"));
+    next.appendChild(el("div", "", nextRunText(index)));
+    parts.push(next);
+    // A run a block, so that a phone needs no sideways scrolling.
+    parts.push(el("h2", "", "Deine Läufe heute"));
+    var runs = el("ol");
+    runs.id = "racer-runs";
+    r.runs.forEach(function (run) {
+      var li = el("li", run.outcome === "Sieg" ? "won" : "");
+      li.appendChild(el("div", "heat-at", "Lauf " + run.heat + " · " + run.at + " Uhr · Bahn " + run.lane));
+      var times = [];
+      if (run.rz) times.push("RZ " + run.rz);
+      if (run.zz) times.push("ZZ " + run.zz);
+      if (run.kmh) times.push(run.kmh + " km/h");
+      if (times.length) li.appendChild(el("div", "run-times", times.join("   ")));
+      var line = el("div", "run-result");
+      line.appendChild(el("span", "t", run.time ? "Zeit " + run.time : ""));
+      line.appendChild(el("span", "outcome", run.outcome));
+      li.appendChild(line);
+      if (run.opponent)
+        li.appendChild(el("div", "run-times", "Gegner " + run.opponent +
+                          (run.opponentTime ? ": " + run.opponentTime : "")));
+      runs.appendChild(li);
+    });
+    parts.push(r.runs.length ? runs : el("p", "empty", "Noch kein Lauf heute."));
+    var back = el("a", "", "Alle Fahrer");
+    back.href = "/";
+    parts.push(back);
+    body.replaceChildren.apply(body, parts);
+  }
+
+  function renderRacers(index) {
+    if (racer) {
+      fetch("/fahrer/" + racer + ".json", { cache: "no-store" })
+        .then(function (r) { if (!r.ok) throw new Error(r.status); return r.json(); })
+        .then(function (r) { renderRacer(index, r); })
+        .catch(function () {
+          $("racers-body").replaceChildren(el("p", "empty", "Keinen Fahrer mit der Startnummer " + racer + " gefunden."));
+        });
+      return;
+    }
+    var body = $("racers-body");
+    var list = el("div");
+    list.id = "racers-list";
+    index.racers.forEach(function (one) {
+      var a = el("a");
+      a.href = "/fahrer/" + one.start;
+      a.appendChild(el("span", "nr", one.start));
+      a.appendChild(document.createTextNode(one.name));
+      list.appendChild(a);
+    });
+    body.replaceChildren(index.racers.length ? list : el("p", "empty", "Noch keine Fahrer."));
+  }
+
   // The tabs beside "Live": each loads its document when shown and when its version moves on.
   var docs = {
     protocol: { url: "/api/protocol", shown: -1, loading: false, render: renderProtocol },
-    standings: { url: "/api/standings", shown: -1, loading: false, render: renderStandings }
+    standings: { url: "/api/standings", shown: -1, loading: false, render: renderStandings },
+    racers: { url: "/fahrer/index.json", shown: -1, loading: false, render: renderRacers }
   };
 
   function load(name) {
@@ -247,7 +364,7 @@ const char kScript[] = R"JS("use strict";
   }
 
   function showTab(name) {
-    ["live", "protocol", "standings"].forEach(function (tab) {
+    ["live", "protocol", "standings", "racers"].forEach(function (tab) {
       $("tab-" + tab).setAttribute("aria-selected", String(tab === name));
       $(tab).hidden = tab !== name;
     });
@@ -273,9 +390,10 @@ const char kScript[] = R"JS("use strict";
     };
   }
 
-  ["live", "protocol", "standings"].forEach(function (tab) {
+  ["live", "protocol", "standings", "racers"].forEach(function (tab) {
     $("tab-" + tab).addEventListener("click", function () { showTab(tab); });
   });
+  if (racer) showTab("racers");
   // The server speaks at least every 5 s; silence means the connection is gone.
   setInterval(function () { if (Date.now() - lastHeard > 12000) { setStatus(false); connect(); } }, 2000);
   connect();

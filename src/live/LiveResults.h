@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LiveFeed.h"
+#include "LiveRacers.h"
 #include "results/Standings.h"
 
 #include <QObject>
@@ -8,6 +9,7 @@
 #include <functional>
 
 class TLiveServer;
+class TResultsDatabase;
 class TProtocolModel;
 struct Race;
 
@@ -34,6 +36,12 @@ public:
     // Where the "Wertung" tab's standings come from; StandingsChanged hands them on.
     void SetStandingsSource(std::function<TStandings()> source) { standings_ = std::move(source); }
     void StandingsChanged();
+    // The race day's runs, for the racers' pages; the pages follow them and the lanes.
+    void SetResults(const TResultsDatabase* results);
+    // The pairings to come and a racer's ladder, when eliminations run.
+    void SetPairingSource(PairingSource source);
+    void SetLadderSource(RacerLadderSource source);
+    TLiveRacers* Racers() const { return racers_; }
 
 signals:
     // The address to open, empty while the page is not served.
@@ -49,6 +57,10 @@ private:
     std::function<TStandings()> standings_;
     TLiveServer* server_ = nullptr;
     TLiveFeed* feed_ = nullptr;
+    TLiveRacers* racers_ = nullptr;
+    const TResultsDatabase* results_ = nullptr;
+    PairingSource pairings_;
+    RacerLadderSource ladder_;
     QString title_;
     QString notice_;
 };

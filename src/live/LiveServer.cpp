@@ -167,7 +167,7 @@ protected:
             return true;
         }
         const QString path = request.url().path();
-        if (path == u"/")
+        if (path == u"/" || IsRacerPage(path))
             Respond(request, socket, page_);
         else if (path == u"/app.js")
             Respond(request, socket, script_);
@@ -198,6 +198,16 @@ private:
         bool served = false;     // a whole request has come: it has a place among the clients
         bool stream = false;
     };
+
+    // A racer's own page, "/fahrer/12": the page itself, which shows that racer.
+    static bool IsRacerPage(const QString& path) {
+        static const QString prefix = QStringLiteral("/fahrer/");
+        if (!path.startsWith(prefix)) return false;
+        const QStringView number = QStringView(path).mid(prefix.size());
+        return !number.isEmpty() && number.size() <= 4 &&
+               std::all_of(number.begin(), number.end(),
+                           [](QChar c) { return c >= u'0' && c <= u'9'; });
+    }
 
     static QByteArray Event(const QByteArray& name, const QByteArray& data) {
         return "event: " + name + "\ndata: " + data + "\n\n";

@@ -1,6 +1,7 @@
 #include "Monitor2.h"
 
 #include "DialogLifter.h"
+#include "TvCallUp.h"
 #include "TvParts.h"
 #include "TvScale.h"
 #include "TvStandingsPage.h"
@@ -43,6 +44,7 @@ TFormMonitor2::TFormMonitor2(const Race& race, TFrame1* laneFrame1, TFrame1* lan
     PanelTimer = BlackPanel(Panel1);
 
     PanelTitle = new QLabel(QStringLiteral("* * *"), PanelTimer);
+    CallUp = new TTvCallUp(PanelTimer);
     SetColors(PanelTitle, Qt::white);
     PanelTitle->setAutoFillBackground(true);
     PanelTitle->setAlignment(Qt::AlignCenter);
@@ -112,6 +114,7 @@ TFormMonitor2::TFormMonitor2(const Race& race, TFrame1* laneFrame1, TFrame1* lan
     connect(&race.heat, &THeatModel::LaneChanged, this, [this](int lane) {
         SetLaneNumbers(lane, heat_.Lane(lane).startNumber, heat_.Lane(lane).readyNumber);
         if (heat_.Lane(lane).running) ShowClocks(); // the next START
+        RefreshCallUp();
     });
     connect(&race.heat, &THeatModel::LaneCleared, this, &TFormMonitor2::ClearResult);
     for (TFrame1* frame : {frame1_, frame2_}) {
@@ -225,6 +228,16 @@ void TFormMonitor2::Layout() {
     SetFontPixels(PanelTitle, font(), barHeight);
     PanelTitle->setGeometry(0, 0, clientWidth, PanelLab1->height());
     LayoutExtras();
+    RefreshCallUp();
+}
+
+void TFormMonitor2::SetCallUpSource(PairingSource source) {
+    CallUp->SetSource(std::move(source));
+    RefreshCallUp();
+}
+
+void TFormMonitor2::RefreshCallUp() {
+    CallUp->Refresh(PanelTitle, height() * 4 < width() * 3, heat_.Racing());
 }
 
 void TFormMonitor2::LayoutExtras() {
@@ -381,6 +394,7 @@ void TFormMonitor2::SetProtocol(const TProtocolModel* protocol) {
 }
 
 void TFormMonitor2::RefreshNames() {
+    RefreshCallUp();
     for (int lane = 1; lane <= 2; ++lane)
         ExtrasOf(lane).name->setText(protocol_ ? protocol_->RiderName(heat_.Lane(lane).startNumber)
                                                : QString());
@@ -411,6 +425,7 @@ void TFormMonitor2::SetStartNumbers(int start1, int next1, int start2, int next2
 
 void TFormMonitor2::SetTitle(const QString& title) {
     PanelTitle->setText(title);
+    RefreshCallUp();
 }
 
 void TFormMonitor2::RefreshStartLabels() {

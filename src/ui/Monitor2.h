@@ -1,6 +1,7 @@
 #pragma once
 
 #include "race/LaneResult.h"
+#include "results/CallUp.h"
 
 #include <QEvent>
 #include <QPointer>
@@ -14,6 +15,7 @@ class TFrame1;
 class THeatModel;
 class TProtocolModel;
 class TTvScale;
+class TTvCallUp;
 class TTvStandingsPage;
 struct TStandings;
 struct Race;
@@ -87,6 +89,8 @@ public:
     QLabel* ImageLiveQr;
     // Between heats, made the first time it is shown.
     TTvStandingsPage* StandingsPage = nullptr;
+    // The next pairings ("Vorstart"), in the title strip.
+    TTvCallUp* CallUp;
 
     // Lane 1's, any other lane's the lower row's, as for the clocks.
     const LaneExtras& ExtrasOf(int lane) const { return Extras[lane == 1 ? 0 : 1]; }
@@ -115,6 +119,8 @@ public slots:
     void ShowStandings(const TStandings& standings);
     // Back to the clocks.
     void ShowClocks();
+    // Where the next pairings come from.
+    void SetCallUpSource(PairingSource source);
 
 signals:
     // For the main window's ImageTVEin.
@@ -128,6 +134,7 @@ protected:
 
 private:
     void RefreshStartLabels();
+    void RefreshCallUp();
     void RefreshNames();
     void LayoutExtras();
     void LayoutLive();

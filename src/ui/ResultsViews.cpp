@@ -36,6 +36,13 @@ TResultsViews::TResultsViews(Race& race, TRaceSequence& sequence, TResultsDataba
         if (TLiveFeed* feed = live_.Feed()) feed->LaneVoided(run.startTicks, run.lane, voided);
     });
     live_.SetStandingsSource([this] { return Current(); });
+    live_.SetResults(&results);
+    // What comes next, on the TV and the page: the lanes' numbers moving on by 2.
+    const PairingSource next = [&race, &protocol](int count) {
+        return LaneOrder(race.heat, protocol, count);
+    };
+    live_.SetPairingSource(next);
+    tv_.SetCallUpSource(next);
     connect(&race.heat, &THeatModel::LaneChanged, this, &TResultsViews::UpdateCommands);
     connect(&results, &TResultsDatabase::RunAdded, this, &TResultsViews::UpdateCommands);
     connect(&results, &TResultsDatabase::VoidChanged, this, &TResultsViews::UpdateCommands);

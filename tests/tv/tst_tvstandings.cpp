@@ -1,6 +1,11 @@
 // The standings page of the TV: classes in large type, paged when they do not fit.
 #include "TestMain.h"
 
+#include "protocol/ProtocolModel.h"
+#include "race/Race.h"
+#include "ui/LaneTimer.h"
+#include "ui/Monitor2.h"
+#include "ui/TvCallUp.h"
 #include "ui/TvStandingsPage.h"
 
 #include <QTest>
@@ -73,5 +78,56 @@ private slots:
     }
 };
 RENNUHR_TEST(TvStandingsTest);
+
+// The next pairings on the TV: beside the title on a wide screen, always; on a 4:3 screen in the
+// title's place, between heats only.
+class TvCallUpTest : public QObject {
+    Q_OBJECT
+private slots:
+    void theLineFindsItsRoom() {
+        Race race;
+        TProtocolModel protocol;
+        QList<QStringList> rows{TProtocolModel::DefaultHeaderTexts()};
+        for (int n = 1; n <= 6; ++n)
+            rows << QStringList{QString::number(n),
+                                "Fahrer" + QString::number(n),
+                                "",
+                                "",
+                                "",
+                                "",
+                                "",
+                                "",
+                                "",
+                                "",
+                                ""};
+        protocol.SetRows(rows);
+        TFrame1 lane1(race, 1), lane2(race, 2);
+        TFormMonitor2 tv(race, &lane1, &lane2);
+        tv.SetCallUpSource([&](int count) { return LaneOrder(race.heat, protocol, count); });
+        tv.SetTitle("Pokal");
+
+        tv.FitTo(QRect(0, 0, 1920, 1080));
+        QVERIFY(!tv.CallUp->isHidden() && !tv.PanelTitle->isHidden());
+        QVERIFY(tv.CallUp->text().startsWith("Vorstart: 1"));
+        QVERIFY(tv.CallUp->text().contains("5"));
+        QVERIFY(tv.CallUp->geometry().right() <
+                tv.PanelTitle->geometry().center().x() -
+                    tv.PanelTitle->fontMetrics().horizontalAdvance("Pokal") / 2);
+        race.heat.SetLaneRunning(1, true); // a heat runs: the wide screen keeps the line
+        QVERIFY(!tv.CallUp->isHidden());
+
+        tv.FitTo(QRect(0, 0, 1024, 768));
+        QVERIFY(tv.CallUp->isHidden() && !tv.PanelTitle->isHidden());
+        race.heat.SetLaneRunning(1, false);
+        QVERIFY(!tv.CallUp->isHidden() && tv.PanelTitle->isHidden());
+        QCOMPARE(tv.CallUp->geometry().top(), tv.PanelTitle->geometry().top());
+        QCOMPARE(TTvCallUp::LineText(LaneOrder(race.heat, protocol, 2), false),
+                 QString("Vorstart: 1 – 2   ·   3 – 4"));
+        protocol.SetRows({TProtocolModel::DefaultHeaderTexts()}); // nothing to come
+        tv.SetTitle("Pokal");
+        QVERIFY(tv.CallUp->isHidden() && !tv.PanelTitle->isHidden());
+    }
+};
+RENNUHR_TEST(TvCallUpTest);
 
 #include "tst_tvstandings.moc"
