@@ -1,5 +1,7 @@
 #include "Slip.h"
 
+#include "live/LiveAddress.h"
+
 #include <QUrl>
 
 #include <cstdlib>
@@ -47,11 +49,11 @@ QString BestRunText(const TRuns& dayRuns, const QString& startNumber) {
 
 QString RacerAddress(const QString& pageAddress, const QString& startNumber) {
     const QUrl page(pageAddress);
-    if (startNumber.isEmpty() || !page.isValid() || page.host().isEmpty() ||
+    const QString number = startNumber.trimmed();
+    if (!IsRacerPageNumber(number) || !page.isValid() || page.host().isEmpty() ||
         page.host() == QStringLiteral("localhost"))
         return {};
-    return pageAddress + QStringLiteral("fahrer/") +
-           QString::fromLatin1(QUrl::toPercentEncoding(startNumber));
+    return pageAddress + QStringLiteral("fahrer/") + number;
 }
 
 TSlip MakeSlip(const TRun& run, const TRuns& dayRuns, const QString& title, const QString& round,

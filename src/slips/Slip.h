@@ -42,7 +42,7 @@ std::optional<TRun> OpponentRun(const TRuns& dayRuns, const TRun& run);
 // times: the earlier heat.
 QString BestRunText(const TRuns& dayRuns, const QString& startNumber);
 // "<page address>fahrer/<start number>"; empty when the page has no address a phone can reach
-// (only this machine's own name), or the racer has no number.
+// (only this machine's own name), or the number has no page (the page serves 1 to 4 digits).
 QString RacerAddress(const QString& pageAddress, const QString& startNumber);
 
 // The slip of a run; dayRuns are the race day's runs, the run's opponent among them.

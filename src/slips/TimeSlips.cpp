@@ -43,7 +43,9 @@ QString TTimeSlips::Notice() const {
 }
 
 QString TTimeSlips::PageAddress() const {
-    return address_ ? address_() : LiveAddress(quint16(race_.settings.LivePort));
+    if (address_) return address_();
+    // Without the page a code would lead nowhere.
+    return race_.settings.LiveResults ? LiveAddress(quint16(race_.settings.LivePort)) : QString();
 }
 
 TSlip TTimeSlips::Slip(const TRun& run, const TRuns& dayRuns) const {

@@ -31,8 +31,8 @@ public:
     ~TTimeSlips() override;
 
     void SetRoundSource(RoundSource source) { round_ = std::move(source); }
-    // Until set: this machine's address with the results page's port, whether the page is
-    // served yet or not.
+    // Until set: while "Live-Ergebnisse im Netzwerk" is on, this machine's address with the
+    // results page's port, as the settings show it; else none, and the slips have no code.
     void SetAddressSource(AddressSource source) { address_ = std::move(source); }
 
     TPrintQueue* Slips;

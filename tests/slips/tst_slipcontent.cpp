@@ -90,8 +90,10 @@ private slots:
 
     void racerAddressNeedsAHostAPhoneCanReach() {
         QCOMPARE(RacerAddress("http://192.0.2.2:8080/", "17"), "http://192.0.2.2:8080/fahrer/17");
-        QCOMPARE(RacerAddress("http://192.0.2.2:8080/", "A 7/2"),
-                 "http://192.0.2.2:8080/fahrer/A%207%2F2");
+        QCOMPARE(RacerAddress("http://192.0.2.2:8080/", " 7 "), "http://192.0.2.2:8080/fahrer/7");
+        // Numbers the page has no racer's page for get no code that leads nowhere.
+        QCOMPARE(RacerAddress("http://192.0.2.2:8080/", "A 7/2"), QString());
+        QCOMPARE(RacerAddress("http://192.0.2.2:8080/", "12345"), QString());
         QCOMPARE(RacerAddress("http://localhost:8080/", "17"), QString());
         QCOMPARE(RacerAddress("http://192.0.2.2:8080/", ""), QString());
     }
