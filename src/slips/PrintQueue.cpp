@@ -62,15 +62,15 @@ void TPrintQueue::Post(std::function<void()> report) {
 void TPrintQueue::Work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        const auto due = [this] { return stop_ || (!jobs_.empty() && wake_); };
-        if (!lastFailure_.isEmpty() && !jobs_.empty())
-            work_.wait_for(lock, std::chrono::milliseconds(retryMs_), due);
+        // A failed job stays first, so a failure means jobs wait.
+        if (!lastFailure_.isEmpty())
+            work_.wait_for(lock, std::chrono::milliseconds(retryMs_),
+                           [this] { return stop_ || wake_; });
         else
             work_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
-        if (jobs_.empty()) {
-            if (stop_) return;
-            continue;
-        }
+        // A closing program does not wait once more for a printer that fails.
+        if (stop_ && (jobs_.empty() || !lastFailure_.isEmpty())) return;
+        if (jobs_.empty()) continue;
         wake_ = false;
         const TPrintJob job = jobs_.front();
         lock.unlock();
@@ -93,7 +93,6 @@ void TPrintQueue::Work() {
                     emit FailureChanged(failure_);
                 });
             lastFailure_ = failure;
-            if (stop_) return; // what is left is lost
         }
     }
 }

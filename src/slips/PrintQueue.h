@@ -32,7 +32,7 @@ public:
     static constexpr int kRetryIntervalMs = 5000;
 
     explicit TPrintQueue(QObject* parent = nullptr);
-    // Tries what waits once more, as Close() does.
+    // Close()s.
     ~TPrintQueue() override;
 
     void Add(TPrintJob job);
@@ -43,8 +43,8 @@ public:
     // From the next wait on.
     void SetRetryInterval(int ms);
     void RetryNow();
-    // Tries each waiting job once more, until one fails, and ends the thread. Returns how many
-    // jobs were not printed; they are lost.
+    // Prints what waits, unless the printer failed at the last attempt or fails now, and ends
+    // the thread. Returns how many jobs were not printed; they are lost.
     int Close();
 
 signals:

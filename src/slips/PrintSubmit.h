@@ -20,6 +20,12 @@ QString SubmitPrintJob(const TPrintSubmission& job);
 // The system's own hand-over.
 QString SystemPrintSubmit(const TPrintSubmission& job);
 
+// How long the system's hand-over waits for the print server to connect, and then for each
+// answer, before it gives up with a failure.
+inline constexpr int kPrintAnswerMs = 10000;
+// Tests shorten it; 0 restores kPrintAnswerMs.
+void SetPrintAnswerTimeout(int ms);
+
 // What SubmitPrintJob calls to hand the job over: the system's unless set. Tests that have no
 // print server use it in its place, and tests that watch the system's wrap it. An empty call
 // restores the system's; set it while nothing prints.

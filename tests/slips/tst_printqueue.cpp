@@ -4,10 +4,12 @@
 
 #include "PdfTools.h"
 #include "Submissions.h"
+#include "live/LiveAddress.h"
 #include "results/Recorded.h"
 #include "slips/PrintQueue.h"
 #include "slips/TimeSlips.h"
 
+#include <QLocalServer>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QSignalSpy>
@@ -113,7 +115,8 @@ private slots:
         QCOMPARE(done[0][0].toString(), "eins");
     }
 
-    void closingTriesOnceMoreAndCountsTheLost() {
+    // At the end the printer is not waited for once more when it failed.
+    void closingGivesUpOnAFailingPrinterAndCountsTheLost() {
         Submissions printed;
         printed.Fail("Drucker „Bon“ nicht gefunden");
         auto* queue = new TPrintQueue;
@@ -123,8 +126,27 @@ private slots:
         QTRY_VERIFY(!queue->Failure().isEmpty());
         const int before = printed.Attempts();
         QCOMPARE(queue->Close(), 2);
-        QCOMPARE(printed.Attempts(), before + 1);
+        QCOMPARE(printed.Attempts(), before);
         delete queue;
+    }
+
+    void closingPrintsWhatWaitsOnAWorkingPrinter() {
+        std::promise<void> release;
+        std::shared_future<void> released = release.get_future().share();
+        std::atomic<int> calls = 0;
+        SetPrintSubmitCall([&](const TPrintSubmission&) {
+            released.wait();
+            ++calls;
+            return QString();
+        });
+        TPrintQueue queue;
+        for (const char* title : {"eins", "zwei", "drei"})
+            queue.Add(Job(title));
+        std::future<int> lost = std::async(std::launch::async, [&] { return queue.Close(); });
+        release.set_value();
+        QCOMPARE(lost.get(), 0);
+        QCOMPARE(calls.load(), 3);
+        SetPrintSubmitCall({});
     }
 
     void aPrintServerThatIsNotRunningIsAFailure() {
@@ -138,6 +160,25 @@ private slots:
         QTRY_COMPARE(queue.Failure(), "der Druckdienst (CUPS) ist nicht erreichbar");
         QCOMPARE(queue.Waiting(), 1);
         queue.Close();
+        server.isNull() ? qunsetenv("CUPS_SERVER") : qputenv("CUPS_SERVER", server);
+    }
+
+    // A server that takes the connection and never answers: the job waits, the failure is
+    // told, and the thread is free again.
+    void aPrintServerThatNeverAnswersIsAFailure() {
+        QTemporaryDir dir;
+        QLocalServer mute;
+        QVERIFY(mute.listen(dir.filePath("cups.sock")));
+        const QByteArray server = qgetenv("CUPS_SERVER");
+        qputenv("CUPS_SERVER", mute.fullServerName().toUtf8());
+        SetPrintAnswerTimeout(50);
+        TPrintQueue queue;
+        queue.SetRetryInterval(3600 * 1000);
+        queue.Add(Job("eins"));
+        QTRY_COMPARE(queue.Failure(), "der Druckdienst (CUPS) antwortet nicht");
+        QCOMPARE(queue.Waiting(), 1);
+        QCOMPARE(queue.Close(), 1);
+        SetPrintAnswerTimeout(0);
         server.isNull() ? qunsetenv("CUPS_SERVER") : qputenv("CUPS_SERVER", server);
     }
 };
@@ -225,6 +266,25 @@ private slots:
         QTRY_COMPARE(t.printed.Count(), 1);
         QCOMPARE(t.printed.At(0).submission.media, "A6");
         QVERIFY(pdf::Text(t.printed.At(0).copy).contains("Lauf 1 · Runde 1"));
+    }
+
+    // Without a source of its own the code is the results page's, and only while it is on.
+    void theCodeLeadsToTheResultsPageOnlyWhileItIsOn() {
+        Track t;
+        t.slips.SetAddressSource({});
+        t.race.settings.LivePort = 8123;
+        t.Run(12345, 12468);
+        QTRY_COMPARE(t.printed.Count(), 2);
+        QVERIFY(pdf::QrCodes(t.printed.At(0).copy).isEmpty());
+        QVERIFY(!pdf::Text(t.printed.At(0).copy).contains("fahrer"));
+
+        t.race.settings.LiveResults = true;
+        const QString page = LiveAddress(8123);
+        t.Run(11000, 11500);
+        QTRY_COMPARE(t.printed.Count(), 4);
+        const QStringList expected =
+            page.contains("localhost") ? QStringList() : QStringList{page + "fahrer/3"};
+        QCOMPARE(pdf::QrCodes(t.printed.At(2).copy), expected);
     }
 
     void theStartListGoesToTheDefaultPrinter() {
