@@ -198,6 +198,9 @@ class TimeSlipsTest : public QObject {
             race.settings.SlipPaper = TSlipPaper::Roll58;
             slips.SetAddressSource([] { return QString("http://192.0.2.7:8080/"); });
         }
+        // Slips handed over or waiting: queueing happens on the caller's thread, so this
+        // counts every slip queued so far without waiting (one in the hand-over counts twice).
+        int Queued() const { return printed.Count() + slips.Slips->Waiting(); }
     };
 
 private slots:
@@ -210,21 +213,16 @@ private slots:
         QCOMPARE(second.submission.title, "Zeitzettel Lauf 1 Bahn 2 St.Nr. 2");
         QCOMPARE(first.submission.printer, "Bon");
         QVERIFY(first.submission.media.startsWith("Custom.58x"));
+        // The run as recorded, set against the other lane's; the layout has tests of its own.
         const QString one = pdf::Text(first.copy);
-        const TRun run = *t.db.HeatRun(1);
-        for (const QString& expected :
-             {QString("Sommerrennen"), QString("Lauf 1"), QString("Bahn 1"),
-              QString("Vorname1 Fahrer1"), QString("Klasse1"), run.finalTime + " s",
-              QString("Sieg"), QString("Differenz"), QString("+0,123 s"), QString("St.Nr. 2"),
-              QString("12,468 s"), "Bester Lauf heute " + run.finalTime + " s (Lauf 1)"})
+        for (const QString expected : {"Sommerrennen", "Vorname1 Fahrer1", "Zeit 12,345 s Sieg",
+                                       "+0,123 s", "St.Nr. 2", "12,468 s"})
             QVERIFY2(one.contains(expected), qPrintable(expected + " in: " + one));
-        QVERIFY(pdf::Text(second.copy).contains("Niederlage"));
-        QVERIFY(pdf::Text(second.copy).contains("-0,123 s"));
+        QVERIFY(pdf::Text(second.copy).contains("Zeit 12,468 s Niederlage"));
         QCOMPARE(pdf::QrCodes(first.copy), QStringList{"http://192.0.2.7:8080/fahrer/1"});
-        // The reset that follows prints nothing more.
+        // The reset that follows queues nothing more.
         t.Key(t.sequence.mReset);
-        QTest::qWait(20);
-        QCOMPARE(t.printed.Count(), 2);
+        QCOMPARE(t.Queued(), 2);
     }
 
     void noSlipsWhileSwitchedOff() {
@@ -234,9 +232,7 @@ private slots:
         // Switched on afterwards: the heat that is over stays unprinted.
         t.race.settings.SlipPrint = true;
         t.Key(t.sequence.mReset);
-        QTest::qWait(50);
-        QCOMPARE(t.printed.Count(), 0);
-        QCOMPARE(t.slips.Slips->Waiting(), 0);
+        QCOMPARE(t.Queued(), 0);
         t.Run(11000, 11500);
         QTRY_COMPARE(t.printed.Count(), 2);
         QCOMPARE(t.printed.At(0).submission.title, "Zeitzettel Lauf 2 Bahn 1 St.Nr. 3");
@@ -247,8 +243,7 @@ private slots:
         t.Start();
         t.At(9000);
         t.Key(t.sequence.mStop1);
-        QTest::qWait(20);
-        QCOMPARE(t.printed.Count(), 0);
+        QCOMPARE(t.Queued(), 0);
         t.Key(t.sequence.mReset);
         QTRY_COMPARE(t.printed.Count(), 1);
         const QString text = pdf::Text(t.printed.At(0).copy);
