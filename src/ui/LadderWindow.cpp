@@ -1,15 +1,25 @@
 #include "LadderWindow.h"
 
 #include "DlgYesNo.h"
+#include "HtmlPrint.h"
 #include "LadderView.h"
+#include "base/Program.h"
+#include "export/SaveBytes.h"
+#include "ladder/LadderPage.h"
+#include "ladder/LadderWorkbook.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QTableWidget>
@@ -84,6 +94,10 @@ TLadderWindow::TLadderWindow(TLadderRunner& ladders, QWidget* parent)
     for (QPushButton* button : {bLoad, bSwap, bNoShow[0], bNoShow[1], bRerun})
         buttons->addWidget(button);
     buttons->addStretch(1);
+    bPrint = new QPushButton(QStringLiteral("Drucken"), this);
+    bExcel = new QPushButton(QStringLiteral("Als Excel-Datei..."), this);
+    buttons->addWidget(bPrint);
+    buttons->addWidget(bExcel);
     layout->addLayout(buttons);
     PairingMenu = new QMenu(this);
 
@@ -95,6 +109,8 @@ TLadderWindow::TLadderWindow(TLadderRunner& ladders, QWidget* parent)
         Refresh(); // a refused change shows as it stands
     });
     connect(bCreate, &QPushButton::clicked, this, &TLadderWindow::CreateRequested);
+    connect(bPrint, &QPushButton::clicked, this, &TLadderWindow::PrintPage);
+    connect(bExcel, &QPushButton::clicked, this, &TLadderWindow::SaveWorkbook);
     connect(bRemove, &QPushButton::clicked, this, &TLadderWindow::Remove);
     connect(bLoad, &QPushButton::clicked, this, [this] {
         if (const std::optional<TPairingRef> ref = Selected()) ladders_.Load(*ref);
@@ -215,6 +231,8 @@ void TLadderWindow::FillPlaces(const TLadder* ladder) {
 }
 
 void TLadderWindow::UpdateCommands() {
+    for (QPushButton* file : {bPrint, bExcel})
+        file->setEnabled(Shown() != 0);
     const std::optional<TPairingRef> ref = Selected();
     const TLadder* ladder = ref ? ladders_.Ladder(ref->ladder) : nullptr;
     const TLadderPairing* pairing = ref ? ladders_.Pairing(*ref) : nullptr;
@@ -252,4 +270,36 @@ void TLadderWindow::Remove() {
             ? QStringLiteral("Die Ausscheidung entfernen?")
             : QStringLiteral("Die Ausscheidung der Klasse %1 entfernen?").arg(ladder->classInfo);
     if (ask.Ask(question)) ladders_.Remove(ladder->id);
+}
+
+void TLadderWindow::PrintPage() {
+    const TLadder* ladder = ladders_.Ladder(Shown());
+    if (!ladder) return;
+    // Printed as the protocol is: the page, on the default printer, without a dialog.
+    const QString folder =
+        QFileInfo(QDir::currentPath()).isWritable() ? QDir::currentPath() : QDir::tempPath();
+    const QString path =
+        QDir(folder).absoluteFilePath(ProgramTitle() + QStringLiteral("-Ausscheidung.html"));
+    const FileWriteResult result =
+        SaveFileBytes(path, LadderPageHtml(*ladder, ProgramTitle()).toLatin1());
+    if (!result.ok)
+        QMessageBox::warning(this, windowTitle(), result.message);
+    else
+        PrintHtmlFile(path); // no printer: nothing happens
+}
+
+void TLadderWindow::SaveWorkbook() {
+    const TLadder* ladder = ladders_.Ladder(Shown());
+    if (!ladder) return;
+    QString name =
+        QStringLiteral("Ausscheidung-") + ladder->day.toString(QStringLiteral("yyyy-MM-dd"));
+    if (!ladder->classInfo.isEmpty()) name += u'-' + ladder->classInfo;
+    name.replace(QRegularExpression(QStringLiteral(R"([\\/:*?"<>|])")), QStringLiteral("_"));
+    const QString file = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Ausscheidung speichern"),
+        QDir(QDir::homePath()).filePath(name + QStringLiteral(".xlsx")),
+        QStringLiteral("MS Excel (*.xlsx)"));
+    if (file.isEmpty()) return;
+    if (const QString error = SaveLadderWorkbook(*ladder, ProgramTitle(), file); !error.isEmpty())
+        QMessageBox::warning(this, windowTitle(), error);
 }

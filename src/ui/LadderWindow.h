@@ -41,6 +41,8 @@ public:
     QPushButton* bSwap;
     QPushButton* bNoShow[2]; // the upper and the lower racer
     QPushButton* bRerun;
+    QPushButton* bPrint;
+    QPushButton* bExcel;
     QMenu* PairingMenu;
 
 signals:
@@ -54,6 +56,8 @@ private:
     void UpdateCommands();
     void ToggleNoShow(int place);
     void Remove();
+    void PrintPage();
+    void SaveWorkbook();
 
     TLadderRunner& ladders_;
 };

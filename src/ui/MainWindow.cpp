@@ -31,6 +31,7 @@
 #include "settings/ClassList.h"
 #include "settings/LineTestDialog.h"
 #include "settings/SettingsStore.h"
+#include "slips/TimeSlips.h"
 #include "widgets/Fonts.h"
 #include "widgets/OperatorButton.h"
 
@@ -111,6 +112,9 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
                                     *SortGrid1->Protocol(), this);
     RunRecorder =
         new TRunRecorder(*Results, race, *Sequence, *Plausibility, *SortGrid1->Protocol(), this);
+    Slips = new TTimeSlips(race, *Sequence, *Results, *SortGrid1->Protocol(), this);
+    connect(Slips, &TTimeSlips::NoticeChanged, this, &TFormMain::ShowPortNotice);
+    connect(SortGrid1->Startliste1, &QAction::triggered, Slips, &TTimeSlips::PrintStartList);
     ConnectProtocolCommands();
 
     Live = new TLiveResults(race, *SortGrid1->Protocol(), [this] {
@@ -234,7 +238,7 @@ void TFormMain::ConnectProtocolCommands() {
 
 void TFormMain::ConnectResultsViews() {
     Views = new TResultsViews(
-        race, *Sequence, *Results, *SortGrid1->Protocol(), *Recorder, *FMonitor2, *Live,
+        race, *Sequence, *Results, *SortGrid1->Protocol(), *Recorder, *FMonitor2, *Live, *Slips,
         [this] { return SortGrid1->ClassList(); }, this);
     HideMenu->insertActions(Beenden1, Views->Keys());
     addActions(Views->Keys());
@@ -334,7 +338,8 @@ void TFormMain::ShowPortNotice() {
     // protocol must not get lost, last the settings, known since the start. The others are in
     // the hint and in the settings.
     Panel1->ShowNotices({FileNotices->Details(), PortNotice(ComPort->Port()),
-                         Live ? Live->Notice() : QString(), SettingsNotice});
+                         Live ? Live->Notice() : QString(), Slips ? Slips->Notice() : QString(),
+                         SettingsNotice});
 }
 
 void TFormMain::OpenPort(int port) {

@@ -14,16 +14,17 @@
 #include "race/Race.h"
 #include "results/ResultsDatabase.h"
 #include "results/VoidRuns.h"
+#include "slips/TimeSlips.h"
 
 #include <QAction>
 #include <QInputDialog>
 
 TResultsViews::TResultsViews(Race& race, TRaceSequence& sequence, TResultsDatabase& results,
                              TProtocolModel& protocol, TJournalRecorder& journal, TFormMonitor2& tv,
-                             TLiveResults& live, std::function<QStringList()> classList,
-                             QWidget* window)
+                             TLiveResults& live, TTimeSlips& slips,
+                             std::function<QStringList()> classList, QWidget* window)
     : QObject(window), race_(race), results_(results), tv_(tv), live_(live), protocol_(protocol),
-      classList_(std::move(classList)), window_(window) {
+      slips_(slips), classList_(std::move(classList)), window_(window) {
     Voider = new TVoidRuns(results, protocol, race, sequence, journal, this);
     mWertung = new QAction(QStringLiteral("Wertung"), this);
     mWertung->setShortcut(Qt::CTRL | Qt::Key_W);
@@ -46,6 +47,9 @@ TResultsViews::TResultsViews(Race& race, TRaceSequence& sequence, TResultsDataba
     live_.SetStandingsSource([this] { return Current(); });
     live_.SetResults(&results);
     Ladders = new TLadderRunner(results, race, sequence, protocol, this);
+    // A slip of a ladder's heat names its round.
+    slips_.SetRoundSource(
+        [this](const TRun& run) { return RoundOfHeat(*Ladders, run.startTicks); });
     TvLadder = new TTvLadderSwitch(*Ladders, sequence, tv_, this);
     // What comes next, on the TV and the page: the ladders' pairings, else the lanes' numbers
     // moving on by 2.
@@ -108,6 +112,9 @@ void TResultsViews::ShowStandings() {
         });
         connect(Standings, &TStandingsWindow::UnvoidRequested, this,
                 [this](const TRun& run) { Voider->Unvoid(run, TCommandSource::Menu); });
+        // With the runs of the run's own day: its opponent and best run are among them.
+        connect(Standings, &TStandingsWindow::SlipRequested, this,
+                [this](const TRun& run) { slips_.PrintSlip(run, Standings->ShownRuns()); });
     }
     Standings->Open();
 }
@@ -127,6 +134,7 @@ void TResultsViews::VoidLastHeat(TCommandSource source) {
 void TResultsViews::ShowLadders() {
     if (!LadderWindow) {
         LadderWindow = new TLadderWindow(*Ladders, window_);
+        LadderWindow->addActions(Keys()); // Strg+W, Strg+U, Strg+L, Strg+B work there as well
         connect(LadderWindow, &TLadderWindow::CreateRequested, this, &TResultsViews::CreateLadder);
         connect(LadderWindow, &TLadderWindow::RerunRequested, this, &TResultsViews::RerunPairing);
     }

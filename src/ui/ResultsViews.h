@@ -19,6 +19,7 @@ class TRaceSequence;
 class TResultsDatabase;
 class TStandingsWindow;
 class TTvLadderSwitch;
+class TTimeSlips;
 class TVoidRuns;
 struct Race;
 struct TPairingRef;
@@ -30,7 +31,8 @@ class TResultsViews : public QObject {
 public:
     TResultsViews(Race& race, TRaceSequence& sequence, TResultsDatabase& results,
                   TProtocolModel& protocol, TJournalRecorder& journal, TFormMonitor2& tv,
-                  TLiveResults& live, std::function<QStringList()> classList, QWidget* window);
+                  TLiveResults& live, TTimeSlips& slips, std::function<QStringList()> classList,
+                  QWidget* window);
 
     // "Wertung" (Strg+W), "Lauf ungültig" (Strg+U) and "Ausscheidung" (Strg+L), for the hidden
     // menu.
@@ -66,6 +68,7 @@ private:
     TFormMonitor2& tv_;
     TLiveResults& live_;
     TProtocolModel& protocol_;
+    TTimeSlips& slips_;
     std::function<QStringList()> classList_;
     QWidget* window_;
 };

@@ -58,6 +58,8 @@ public:
     QAction* Journal1;
     QAction* Void1;
     QAction* Ladder1;
+    // The racers of the protocol, each with the QR code of their page, on paper.
+    QAction* Startliste1;
 
 public slots:
     void ApplyClassMode(bool klass);

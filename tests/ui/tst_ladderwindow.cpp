@@ -14,6 +14,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -223,7 +225,7 @@ private slots:
                 QCOMPARE(dialog->windowTitle(), QString("Wiederholen"));
                 QVERIFY(dialog->rbBoth->isChecked());
                 dialog->cbReason->setEditText("Fehlauslösung");
-                dialog->accept();
+                static_cast<QDialog*>(dialog)->accept(); // as Return does
             });
             window->bRerun->click();
             QCOMPARE(window->View->LineTexts(Ref(window, 1, 0), kUpper),
@@ -268,6 +270,26 @@ private slots:
         QVERIFY(window->LabInfo->text().contains("beendet"));
         Reset(t);
         QCOMPARE(Lanes(t), QString("5/7 7/9")); // nothing left: the numbers move on by 2
+
+        // The page printed as the protocol is, and the workbook where the operator says.
+        window->bPrint->click();
+        const QStringList pages = QDir::current().entryList({"*-Ausscheidung.html"});
+        QCOMPARE(pages.size(), 1);
+        QFile page(pages[0]);
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        QVERIFY(page.readAll().contains("Lauf um Platz 3"));
+        QTemporaryDir folder;
+        QString offered;
+        QTimer::singleShot(0, [&folder, &offered] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            offered = QFileInfo(dialog->selectedFiles().value(0)).fileName();
+            dialog->selectFile(folder.filePath("leiter.xlsx"));
+            static_cast<QDialog*>(dialog)->accept(); // as Return does
+        });
+        window->bExcel->click();
+        QVERIFY(offered.startsWith("Ausscheidung-") && offered.endsWith("-50.xlsx"));
+        QVERIFY(QFileInfo(folder.filePath("leiter.xlsx")).size() > 0);
     }
 
     // Two classes: each its ladder, the chooser shows either, a pairing of the other class is
