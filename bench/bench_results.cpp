@@ -7,6 +7,7 @@
 // write call waits 2 ms and every sync 40 ms, as a cheap USB stick does. The loaded machine
 // has both cores busy and a thread writing and syncing 4 MiB at a time to the same disk.
 
+#include "Figures.h"
 #include "Heat.h"
 
 #include "results/ResultsDatabase.h"
@@ -171,20 +172,6 @@ struct Bench : Heat {
         QObject::connect(&plausibility, &TPlausibility::Warned, &db, mark);
     }
 };
-
-struct Figures {
-    double median = 0, p99 = 0, max = 0;
-};
-
-Figures Of(std::vector<double> values) {
-    Figures f;
-    if (values.empty()) return f;
-    std::sort(values.begin(), values.end());
-    f.median = values[values.size() / 2];
-    f.p99 = values[std::min(values.size() - 1, (values.size() * 99 + 99) / 100 - 1)];
-    f.max = values.back();
-    return f;
-}
 
 // Heats one after the other, the database given time to write after each step as between the
 // events of a real heat; returns each heat's write time: from each step until its changes are

@@ -1,9 +1,11 @@
 // Opens the live results page in headless Chromium on loopback, runs a heat through the
 // imitation panel and checks that the page shows the winner within a second. With
 // --screenshot FILE it also keeps what a phone of 390 x 844 shows, and FILE-protokoll.png and
-// FILE-wertung.png, and FILE-fahrer.png: a racer's page with five runs.
+// FILE-wertung.png, and FILE-fahrer.png: a racer's page with five runs, and FILE-leiter.png: the
+// ladders' tab after a heat of the quarter-finals.
 
 #include "RunSandbox.h"
+#include "ladder/LadderCallUp.h"
 #include "live/LiveResults.h"
 #include "live/LiveServer.h"
 #include "race/RaceSequence.h"
@@ -11,6 +13,7 @@
 #include "ui/LaneTimer.h"
 #include "ui/MainWindow.h"
 #include "ui/RaceArea.h"
+#include "ui/ResultsViews.h"
 #include "ui/SortGrid.h"
 
 #include <QApplication>
@@ -138,6 +141,11 @@ const char kLane1Won[] =
     "var b = document.querySelector('#lane1'); return b.classList.contains('winner') && "
     "getComputedStyle(b.querySelector('.badge.win')).display !== 'none';";
 
+// FILE.png's sibling FILE-suffix.png.
+QString Beside(QString screenshot, const char* suffix) {
+    return screenshot.replace(QRegularExpression("\\.png$"), QString()) + QLatin1String(suffix);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -236,9 +244,8 @@ int main(int argc, char* argv[]) {
                        3000) >= 0,
           "the protocol tab");
     if (!screenshot.isEmpty()) {
-        QString second = screenshot;
-        second.replace(QRegularExpression("\\.png$"), QString());
-        Check(driver.Screenshot(second + "-protokoll.png"), "screenshot of the protocol");
+        Check(driver.Screenshot(Beside(screenshot, "-protokoll.png")),
+              "screenshot of the protocol");
     }
     driver.Run("document.querySelector('#tab-standings').click(); return true;");
     Check(driver.Until("var rows = document.querySelectorAll('#standings tbody tr');"
@@ -248,9 +255,7 @@ int main(int argc, char* argv[]) {
                        3000) >= 0,
           "the standings tab, a table per class");
     if (!screenshot.isEmpty()) {
-        QString third = screenshot;
-        third.replace(QRegularExpression("\\.png$"), QString());
-        Check(driver.Screenshot(third + "-wertung.png"), "screenshot of the standings");
+        Check(driver.Screenshot(Beside(screenshot, "-wertung.png")), "screenshot of the standings");
     }
     driver.Run("document.querySelector('#tab-live').click(); return true;");
     // The call-up: the pairing in the lanes has run; the ready numbers are next.
@@ -291,9 +296,7 @@ int main(int argc, char* argv[]) {
                        5000) >= 0,
           "the racer's page: the runs, the result and the next run");
     if (!screenshot.isEmpty()) {
-        QString fourth = screenshot;
-        fourth.replace(QRegularExpression("\\.png$"), QString());
-        Check(driver.Screenshot(fourth + "-fahrer.png"), "screenshot of a racer's page");
+        Check(driver.Screenshot(Beside(screenshot, "-fahrer.png")), "screenshot of a racer's page");
     }
     driver.Go(page);
     Check(driver.Until("return document.querySelector('#status').className === '';", 10000) >= 0,
@@ -314,6 +317,92 @@ int main(int argc, char* argv[]) {
                            .arg(w.race.heat.Lane(1).startNumber),
                        15000) >= 0,
           "the page comes back by itself with the next riders");
+
+    // Two ladders: six of "50 ccm" from the protocol, with byes and a race for third place, and
+    // four of "125 ccm" drawn. A heat of the quarter-finals, then the tab.
+    for (int rider = 5; rider <= 10; ++rider) {
+        QStringList row(11);
+        row[0] = QString::number(rider);
+        row[1] = QStringLiteral("Fahrer%1").arg(rider);
+        row[2] = QStringLiteral("Vorname%1").arg(rider);
+        row[5] = rider <= 8 ? "50 ccm" : "125 ccm";
+        rows << row;
+    }
+    protocol.SetRows(rows);
+    TLadderRunner& ladders = *w.Views->Ladders;
+    Check(ladders.Create("50 ccm", TLadderSource::Protocol, true).isEmpty() &&
+              ladders.Create("125 ccm", TLadderSource::Draw, false, 4711).isEmpty(),
+          "two ladders made");
+    QTest::qWait(600); // the lanes' lock-outs after the last stop
+    w.Sequence->mReset->trigger();
+    const TCallUpPairing first = LadderCallUp(ladders, 1).value(0);
+    Check(QString::number(w.race.heat.Lane(1).startNumber) == first.number[0],
+          "the lanes hold the first pairing " + first.number[0] + " – " + first.number[1]);
+    w.Sequence->mStart->trigger();
+    for (int barrier = 0; barrier < 4; ++barrier) {
+        QTest::qWait(250);
+        w.PanelLeft->bImit2->click();
+    }
+    w.Sequence->mStop2->trigger();
+    QTest::qWait(600);
+    w.Sequence->mReset->trigger();
+    const TCallUpPairing next = LadderCallUp(ladders, 1).value(0);
+    Check(driver.Until("return !document.querySelector('#tab-ladder').hidden;", 3000) >= 0,
+          "the ladders' tab is there");
+    driver.Run("document.querySelector('#tab-ladder').click(); return true;");
+    Check(driver.Until(
+              QStringLiteral("var top = document.querySelector('#ladder-body').firstElementChild;"
+                             "var nrs = top ? top.querySelectorAll('.nr') : [];"
+                             "return top.classList.contains('first') && nrs.length === 2 && "
+                             "nrs[0].textContent === '%1' && nrs[1].textContent === '%2' && "
+                             "top.textContent.indexOf('Viertelfinale') > 0;")
+                  .arg(next.number[0], next.number[1]),
+              5000) >= 0,
+          "the next pairing on top: " + next.number[0] + " – " + next.number[1]);
+    Check(driver.Until("var r = document.querySelectorAll('#ladder .bracket .round h3');"
+                       "return r.length === 4 && r[0].textContent === 'Viertelfinale' && "
+                       "r[3].textContent === 'Lauf um Platz 3' && "
+                       "document.querySelectorAll('#ladder .slot.bye').length === 2 && "
+                       "document.querySelectorAll('#ladder .chooser button').length === 2;",
+                       3000) >= 0,
+          "the bracket: rounds, byes and a chooser for the classes");
+    Check(driver
+              .Run("var times = Array.prototype.map.call("
+                   "document.querySelectorAll('#ladder .slot.win .t'),"
+                   "function (e) { return e.textContent; });"
+                   "return times.some(function (t) { return /^[0-9]+,[0-9]{3}$/.test(t); }) && "
+                   "document.querySelector('#ladder .match.next .tag').textContent === "
+                   "'Als Nächstes';")
+              .toBool(),
+          "the heat's winner with the time, the next pairing marked in the bracket");
+    Check(driver
+              .Run("var names = Array.prototype.map.call("
+                   "document.querySelectorAll('#ladder .slot .who'),"
+                   "function (e) { return e.textContent; });"
+                   "return names.indexOf('<b>Huber</b> Max') >= 0 && "
+                   "document.querySelector('#ladder b') === null;")
+              .toBool(),
+          "a name with markup shows as text in the bracket");
+    Check(driver
+              .Run("var b = document.querySelector('#ladder .bracket');"
+                   "return document.documentElement.scrollWidth <= 390 && "
+                   "b.scrollWidth > b.clientWidth;")
+              .toBool(),
+          "only the rounds scroll sideways, not the page");
+    if (!screenshot.isEmpty()) {
+        Check(driver.Screenshot(Beside(screenshot, "-leiter.png")), "screenshot of the ladders");
+    }
+    // Marked as not started: the tab follows by itself, the opponent advances.
+    const std::optional<TPairingRef> inLanes = ladders.InLanes();
+    const TLadderPairing* pairing = inLanes ? ladders.Pairing(*inLanes) : nullptr;
+    Check(pairing && ladders.SetNoShow(*inLanes, pairing->LaneSeed(2), true), "a no-show");
+    Check(driver.Until(QStringLiteral("var s = document.querySelectorAll('#ladder .slot.noshow');"
+                                      "return s.length === 1 && s[0].querySelector('.nr')"
+                                      ".textContent === '%1' && s[0].textContent.indexOf("
+                                      "'nicht angetreten') > 0;")
+                           .arg(next.number[1]),
+                       5000) >= 0,
+          "the tab follows a change by itself");
 
     driver.Close();
     chromedriver.terminate();

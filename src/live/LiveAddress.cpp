@@ -5,6 +5,7 @@
 
 #include <qrencode.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -43,6 +44,12 @@ QString LiveAddress(quint16 port) {
             addresses << entry.ip();
     }
     return LiveAddress(port, addresses);
+}
+
+bool IsRacerPageNumber(QStringView number) {
+    return !number.isEmpty() && number.size() <= 4 &&
+           std::all_of(number.begin(), number.end(),
+                       [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
 QImage QrCodeImage(const QString& text, int moduleSize) {

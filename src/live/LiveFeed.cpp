@@ -9,6 +9,12 @@
 #include <QTime>
 #include <QTimer>
 
+namespace {
+
+const QString kLaddersPath = QStringLiteral("/api/leiter");
+
+} // namespace
+
 TLiveFeed::TLiveFeed(const Race& race, const TProtocolModel& protocol, LayoutSource layout,
                      TLiveServer* server, QObject* parent)
     : QObject(parent), race_(race), protocol_(protocol), layout_(std::move(layout)),
@@ -52,6 +58,7 @@ void TLiveFeed::PublishAll() {
     PublishProtocol();
     if (!standings_.isNull())
         server_->PublishDocument(QStringLiteral("/api/standings"), "application/json", standings_);
+    if (!ladders_.isNull()) server_->PublishDocument(kLaddersPath, "application/json", ladders_);
     PublishState();
 }
 
@@ -71,6 +78,15 @@ void TLiveFeed::LaneVoided(qint64 startTicks, int lane, bool voided) {
 void TLiveFeed::SetStandings(const TStandings& standings) {
     standings_ = LiveStandingsJson(standings, ++standingsVersion_);
     server_->PublishDocument(QStringLiteral("/api/standings"), "application/json", standings_);
+    PublishSoon();
+}
+
+void TLiveFeed::SetLadders(const LiveLadderBoard& board) {
+    // Each change of the runner tells it several times; the pages fetch only what is new.
+    if (!ladders_.isNull() && board == ladderBoard_) return;
+    ladderBoard_ = board;
+    ladders_ = LiveLaddersJson(board, ++ladderVersion_);
+    server_->PublishDocument(kLaddersPath, "application/json", ladders_);
     PublishSoon();
 }
 
@@ -150,6 +166,8 @@ LiveState TLiveFeed::State() const {
     state.protocolVersion = protocolVersion_;
     state.standingsVersion = standingsVersion_;
     state.racersVersion = racers_ ? racers_->Version() : 0;
+    state.ladderVersion = ladderVersion_;
+    state.ladders = !ladderBoard_.ladders.isEmpty();
     const int kCallUp = 3;
     for (const TCallUpPairing& pairing :
          racers_ ? racers_->Next(kCallUp) : LaneOrder(race_.heat, protocol_, kCallUp))

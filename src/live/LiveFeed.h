@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LiveJson.h"
+#include "LiveLadders.h"
 
 #include <QObject>
 
@@ -37,6 +38,8 @@ public:
     void PublishAll();
     // The standings for the page's "Wertung" tab.
     void SetStandings(const TStandings& standings);
+    // The ladders for the page's "Leiter" tab; published only when they changed.
+    void SetLadders(const LiveLadderBoard& board);
     // The racers' pages and the pairings to come; none: the lanes' numbers moving on by 2.
     void SetRacers(TLiveRacers* racers);
     // A lane of a heat started at startTicks was declared void, or that was taken back.
@@ -66,6 +69,9 @@ private:
     int standingsVersion_ = 0;
     TLiveRacers* racers_ = nullptr;
     QByteArray standings_;
+    LiveLadderBoard ladderBoard_;
+    int ladderVersion_ = 0;
+    QByteArray ladders_;
     QTimer* running_;
     QTimer* soon_;
     QTimer* protocolSoon_;

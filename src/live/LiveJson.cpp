@@ -97,6 +97,8 @@ QByteArray LiveStateJson(const LiveState& state) {
                      {"protocol", state.protocolVersion},
                      {"standings", state.standingsVersion},
                      {"racers", state.racersVersion},
+                     {"ladder", state.ladderVersion},
+                     {"ladders", state.ladders},
                      {"callup", callUp}});
 }
 

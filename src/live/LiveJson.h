@@ -38,6 +38,8 @@ struct LiveState {
     int protocolVersion = 0;
     int standingsVersion = 0; // 0: no standings are served
     int racersVersion = 0;    // moves on when a racer's page changed
+    int ladderVersion = 0;    // moves on when the "Leiter" tab's document changed
+    bool ladders = false;     // the race day has a ladder: the tab is shown
     // The next pairings, lane 1's number first, with names and round ("Vorstart").
     QList<QStringList> callUp; // each: number 1, number 2, name 1, name 2, round
 };

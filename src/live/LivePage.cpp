@@ -1,5 +1,7 @@
 #include "LivePage.h"
 
+#include "LiveLadderPage.h"
+
 namespace {
 
 // Black on white and bold: what stays readable in the sun.
@@ -70,6 +72,7 @@ ol#racer-runs li { border-top: 2px solid #000; padding: 6px 0; }
 ol#racer-runs li.won .outcome { color: #008A00; }
 .racer-next { border: 3px solid #000; border-radius: 10px; padding: 8px 10px; margin: 10px 0; background: #E6F0FF; font-size: 22px; }
 tr:nth-child(even) td { background: #EEE; }
+@LADDER_STYLE@
 </style>
 </head>
 <body>
@@ -79,6 +82,7 @@ tr:nth-child(even) td { background: #EEE; }
 <button id="tab-protocol" type="button" aria-selected="false">Protokoll</button>
 <button id="tab-standings" type="button" aria-selected="false">Wertung</button>
 <button id="tab-racers" type="button" aria-selected="false">Fahrer</button>
+<button id="tab-ladder" type="button" aria-selected="false" hidden>Leiter</button>
 </nav>
 <main>
 <section id="live">
@@ -91,6 +95,7 @@ tr:nth-child(even) td { background: #EEE; }
 <section id="protocol" hidden><div id="protocol-body"><p class="empty">Lade Protokoll …</p></div></section>
 <section id="standings" hidden><div id="standings-body"><p class="empty">Lade Wertung …</p></div></section>
 <section id="racers" hidden><div id="racers-body"><p class="empty">Lade Fahrer …</p></div></section>
+<section id="ladder" hidden><div id="ladder-body"><p class="empty">Lade Leiter …</p></div></section>
 </main>
 <script src="/app.js"></script>
 </body>
@@ -168,6 +173,9 @@ const char kScript[] = R"JS("use strict";
     renderLane($("lane1"), next.lanes[0]);
     renderLane($("lane2"), next.lanes[1]);
     renderCallUp(next.callup || []);
+    // The "Leiter" tab is there while the day has a ladder.
+    $("tab-ladder").hidden = !next.ladders;
+    if (!next.ladders && !$("ladder").hidden) showTab("live");
     if (heatsChanged) renderHeats(next.heats);
     Object.keys(docs).forEach(function (name) {
       if (!$(name).hidden && next[name] !== docs[name].shown) load(name);
@@ -341,11 +349,14 @@ const char kScript[] = R"JS("use strict";
     body.replaceChildren(index.racers.length ? list : el("p", "empty", "Noch keine Fahrer."));
   }
 
+/*@LADDER_SCRIPT@*/
   // The tabs beside "Live": each loads its document when shown and when its version moves on.
+  var tabs = ["live", "protocol", "standings", "racers", "ladder"];
   var docs = {
     protocol: { url: "/api/protocol", shown: -1, loading: false, render: renderProtocol },
     standings: { url: "/api/standings", shown: -1, loading: false, render: renderStandings },
-    racers: { url: "/fahrer/index.json", shown: -1, loading: false, render: renderRacers }
+    racers: { url: "/fahrer/index.json", shown: -1, loading: false, render: renderRacers },
+    ladder: { url: "/api/leiter", shown: -1, loading: false, render: renderLadder }
   };
 
   function load(name) {
@@ -364,7 +375,7 @@ const char kScript[] = R"JS("use strict";
   }
 
   function showTab(name) {
-    ["live", "protocol", "standings", "racers"].forEach(function (tab) {
+    tabs.forEach(function (tab) {
       $("tab-" + tab).setAttribute("aria-selected", String(tab === name));
       $(tab).hidden = tab !== name;
     });
@@ -390,7 +401,7 @@ const char kScript[] = R"JS("use strict";
     };
   }
 
-  ["live", "protocol", "standings", "racers"].forEach(function (tab) {
+  tabs.forEach(function (tab) {
     $("tab-" + tab).addEventListener("click", function () { showTab(tab); });
   });
   if (racer) showTab("racers");
@@ -406,9 +417,10 @@ const char kScript[] = R"JS("use strict";
 QByteArray LivePageHtml(const QString& title) {
     QByteArray page(kHead);
     page.replace("@TITLE@", title.toHtmlEscaped().toUtf8());
+    page.replace("@LADDER_STYLE@", LadderTabStyle());
     return page;
 }
 
 QByteArray LivePageScript() {
-    return QByteArray(kScript);
+    return QByteArray(kScript).replace("/*@LADDER_SCRIPT@*/", LadderTabScript());
 }

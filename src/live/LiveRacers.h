@@ -18,15 +18,6 @@ class TProtocolModel;
 class TResultsDatabase;
 struct Race;
 
-// A racer's place in an elimination ladder: the round they are in, and whom they meet next.
-struct TRacerLadder {
-    QString round;
-    QString opponent; // start number; empty while not yet known
-    QString opponentName;
-};
-
-using RacerLadderSource = std::function<std::optional<TRacerLadder>(const QString& startNumber)>;
-
 // A racer's page: name, class, place and best run from the standings, every run of the day
 // with its opponent, and the ladder when there is one.
 QByteArray RacerJson(const QString& startNumber, const TRuns& runs, const TStandings& standings,

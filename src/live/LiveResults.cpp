@@ -42,6 +42,16 @@ void TLiveResults::SetLadderSource(RacerLadderSource source) {
     if (racers_) racers_->SetLadderSource(ladder_);
 }
 
+void TLiveResults::SetLadders(const TLadderRunner* ladders) {
+    ladders_ = ladders;
+    LaddersChanged();
+}
+
+void TLiveResults::LaddersChanged() {
+    if (racers_) racers_->Changed();
+    if (feed_ && ladders_) feed_->SetLadders(LadderBoard(*ladders_));
+}
+
 void TLiveResults::SetNotice(const QString& notice) {
     notice_ = notice;
     emit NoticeChanged();
@@ -94,6 +104,7 @@ void TLiveResults::Apply() {
             racers_->Changed();
         }
         StandingsChanged();
+        if (ladders_) feed_->SetLadders(LadderBoard(*ladders_));
     }
     // The columns shown may have changed with the settings.
     feed_->ProtocolChanged();

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class TLadderRunner;
 class TLiveServer;
 class TResultsDatabase;
 class TProtocolModel;
@@ -41,6 +42,10 @@ public:
     // The pairings to come and a racer's ladder, when eliminations run.
     void SetPairingSource(PairingSource source);
     void SetLadderSource(RacerLadderSource source);
+    // The race day's ladders, for the "Leiter" tab.
+    void SetLadders(const TLadderRunner* ladders);
+    // The ladders changed: the racers' pages and the "Leiter" tab follow.
+    void LaddersChanged();
     TLiveRacers* Racers() const { return racers_; }
 
 signals:
@@ -61,6 +66,7 @@ private:
     const TResultsDatabase* results_ = nullptr;
     PairingSource pairings_;
     RacerLadderSource ladder_;
+    const TLadderRunner* ladders_ = nullptr;
     QString title_;
     QString notice_;
 };

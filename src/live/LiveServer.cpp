@@ -1,5 +1,6 @@
 #include "LiveServer.h"
 
+#include "LiveAddress.h"
 #include "LivePage.h"
 #include "LiveSocket.h"
 
@@ -203,10 +204,7 @@ private:
     static bool IsRacerPage(const QString& path) {
         static const QString prefix = QStringLiteral("/fahrer/");
         if (!path.startsWith(prefix)) return false;
-        const QStringView number = QStringView(path).mid(prefix.size());
-        return !number.isEmpty() && number.size() <= 4 &&
-               std::all_of(number.begin(), number.end(),
-                           [](QChar c) { return c >= u'0' && c <= u'9'; });
+        return IsRacerPageNumber(QStringView(path).mid(prefix.size()));
     }
 
     static QByteArray Event(const QByteArray& name, const QByteArray& data) {

@@ -209,10 +209,14 @@ void TRaceSequence::bFehlStartClick(int lane) {
     heat.StateChanged();
 }
 
-void TRaceSequence::ResetLane(int lane) {
+void TRaceSequence::ResetLane(int lane, const std::optional<TLaneNumbers>& next) {
     THeatModel& heat = Heat();
     heat.ClearLane(lane);
-    if (!heat.Lane(lane).stopOpen) {
+    if (next) {
+        // A pairing is due: both lanes take it, a lane abandoned while racing as well.
+        heat.SetStartNumber(lane, next->start[lane]);
+        heat.SetReadyNumber(lane, next->ready[lane].value_or(next->start[lane] + 2));
+    } else if (!heat.Lane(lane).stopOpen) {
         // The lane is not racing: its ready number moves up and the next one is ready.
         const int ready = heat.Lane(lane).readyNumber;
         heat.SetStartNumber(lane, ready);
@@ -224,8 +228,9 @@ void TRaceSequence::mResetClick() {
     TSourceScope scope(*this, CurrentSource());
     emit CommandGiven(TRaceCommand::Reset, 0, CurrentSource(), race_.HighResTimer1.NowTicks());
     THeatModel& heat = Heat();
-    ResetLane(1);
-    ResetLane(2);
+    const std::optional<TLaneNumbers> next = nextNumbers_ ? nextNumbers_() : std::nullopt;
+    ResetLane(1, next);
+    ResetLane(2, next);
     heat.LampsOff();
     emit DisplayReset();
     for (int lane = 1; lane <= 2; ++lane)

@@ -13,6 +13,13 @@ class QAction;
 class QTimer;
 struct Race;
 
+// What a reset puts into the lanes instead of moving the ready numbers up, by lane ([1], [2]).
+struct TLaneNumbers {
+    int start[3] = {};
+    // "Bereit"; none: two above the start number, as the reset would have it.
+    std::optional<int> ready[3];
+};
+
 // The state machine of a heat: START, the lane stops, false starts, reset, the arming of the
 // three barrier inputs with their lock-outs, the start light and the automatic reset. Buttons,
 // keys and barrier events all go through the same actions; a disabled action does nothing.
@@ -72,6 +79,10 @@ public:
     void SetSoundPlayer(std::function<void(const QString&)> player) { player_ = std::move(player); }
     // Where the lanes' rows are prepared and written; none means the results go nowhere.
     void SetProtocol(HeatProtocol* protocol) { protocol_ = protocol; }
+    // Asked at every reset: numbers given go into both lanes (a ladder's next pairing); none,
+    // or no supplier, and each lane that is not racing moves its ready number up.
+    using NextNumbers = std::function<std::optional<TLaneNumbers>()>;
+    void SetNextNumbers(NextNumbers supplier) { nextNumbers_ = std::move(supplier); }
 
     // A start or stop at a known instant (a barrier's) instead of the moment of handling.
     void mStartClick(std::optional<qint64> instant = {});
@@ -111,12 +122,13 @@ private:
     void UpdateActions();
     void StartLane(int lane);
     void StopLane(int lane, qint64 instant);
-    void ResetLane(int lane);
+    void ResetLane(int lane, const std::optional<TLaneNumbers>& next);
     void OfferFalseStart(int lane, bool offered);
     bool ManualMode() const { return !PortOpen(); }
 
     Race& race_;
     HeatProtocol* protocol_ = nullptr;
     std::function<void(const QString&)> player_;
+    NextNumbers nextNumbers_;
     std::optional<TCommandSource> source_;
 };

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+// The paper of the time slips, as stored ("SlipPaper").
+enum class TSlipPaper { Roll58 = 0, Roll80 = 1, A6 = 2 };
+
 // What the operator configured. The field names are the names of the stored values.
 struct TRaceSettings {
     int Port = 0;         // 0 = no port, n = COMn
@@ -26,6 +29,10 @@ struct TRaceSettings {
     int MinTime = 1000;
     bool LiveResults = false; // the results page on the local network
     int LivePort = 8080;
+    // A time slip per racer after each heat, on this print queue (empty: the default printer).
+    bool SlipPrint = false;
+    QString SlipPrinter;
+    TSlipPaper SlipPaper = TSlipPaper::Roll80;
 
     // Barrier events that complete a lane; the stop barrier always exists.
     // Kept as a field because it only follows the flags when the lamps are laid out.

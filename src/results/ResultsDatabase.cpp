@@ -80,14 +80,17 @@ void TResultsDatabase::SetRetryInterval(int ms) {
 void TResultsDatabase::Enqueue(Op op) {
     {
         std::lock_guard lock(mutex_);
-        // A run changed again before it was written is written once, with its newest state.
-        if (op.kind != Op::Upsert) {
-            ops_.push_back(std::move(op));
-        } else if (Op*& queued = queuedRuns_[op.run.id]) {
-            queued->run = std::move(op.run);
+        // A run or ladder changed again before it was written is written once, with its newest
+        // state.
+        Op** queued = op.kind == Op::Upsert        ? &queuedRuns_[op.run.id]
+                      : op.kind == Op::LadderWrite ? &queuedLadders_[op.ladder.id]
+                                                   : nullptr;
+        if (queued && *queued) {
+            (*queued)->run = std::move(op.run);
+            (*queued)->ladder = std::move(op.ladder);
         } else {
             ops_.push_back(std::move(op));
-            queued = &ops_.back();
+            if (queued) *queued = &ops_.back();
         }
         fresh_ = true;
     }
@@ -115,6 +118,7 @@ void TResultsDatabase::Work() {
             std::deque<Op> ops;
             ops.swap(ops_);
             queuedRuns_.clear();
+            queuedLadders_.clear();
             busy_ = true;
             lock.unlock();
             Attempt(file, summary, ops);
@@ -212,28 +216,44 @@ void TResultsDatabase::Attempt(TResultsFile& file, TResultsFile::Summary& summar
             }
             const bool begun = !batch.empty() || file.Begin();
             const Op& queued = batch.emplace_back(std::move(op));
-            if (!begun || !(queued.kind == Op::Upsert
-                                ? file.Upsert(queued.run)
-                                : file.SetVoid(queued.ids, queued.voided, queued.reason)))
-                fail();
+            if (!begun || !Write(file, queued)) fail();
             continue;
         }
         commit();
         const std::optional<TRuns> runs = file.ReadDay(op.day);
-        if (op.kind == Op::Load && !runs) { // the race day must come in: tried again
-            left.push_back(std::move(op));
+        std::optional<TLadderRecords> ladders;
+        if (op.kind == Op::Load && (!runs || !(ladders = file.ReadLadders(op.day)))) {
+            left.push_back(std::move(op)); // the race day must come in: tried again
             continue;
         }
         Done d;
         d.kind = op.kind == Op::Load ? Done::Loaded : Done::Read;
         d.day = op.day;
         d.runs = runs.value_or(TRuns());
+        d.ladders = ladders.value_or(TLadderRecords());
         if (!runs) d.error = file.Failure().reason;
         done.push_back(std::move(d));
     }
     commit();
     ops.swap(left);
     Post(done);
+}
+
+bool TResultsDatabase::Write(TResultsFile& file, const Op& op) {
+    switch (op.kind) {
+    case Op::Upsert:
+        return file.Upsert(op.run);
+    case Op::SetVoid:
+        return file.SetVoid(op.ids, op.voided, op.reason);
+    case Op::LadderWrite:
+        return file.WriteLadder(op.ladder);
+    case Op::LadderRemove:
+        return file.RemoveLadder(op.ladder.id);
+    case Op::Load:
+    case Op::Read:
+        break;
+    }
+    return false;
 }
 
 void TResultsDatabase::Post(std::vector<Done>& done) {
@@ -259,7 +279,7 @@ void TResultsDatabase::Report() {
             Opened(d.summary);
             break;
         case Done::Loaded:
-            Loaded(d.day, d.runs);
+            Loaded(d.day, d.runs, d.ladders);
             break;
         case Done::Read:
             emit DayRead(d.day, d.runs, d.error);
@@ -296,6 +316,7 @@ void TResultsDatabase::Opened(const TResultsFile::Summary& summary) {
         days_.insert(it.key());
     }
     nextId_ = FileId(nextId_);
+    nextLadderId_ = summary.maxLadderId + 1;
     // The file is read for the day given to Open; a heat may have begun on another since.
     if (raceDay_ != openDay_ && fileDays_.contains(raceDay_)) {
         Op load;
@@ -307,8 +328,15 @@ void TResultsDatabase::Opened(const TResultsFile::Summary& summary) {
     emit DaysChanged();
 }
 
-void TResultsDatabase::Loaded(QDate day, const TRuns& runs) {
+void TResultsDatabase::Loaded(QDate day, const TRuns& runs, const TLadderRecords& ladders) {
     if (day != raceDay_) return;
+    // A ladder stored here is newer than the file's; one of the day before stays in memory.
+    for (const TLadderRecord& ladder : ladders)
+        if (std::none_of(ladders_.begin(), ladders_.end(),
+                         [&](const TLadderRecord& mine) { return mine.id == ladder.id; }))
+            ladders_.append(ladder);
+    std::sort(ladders_.begin(), ladders_.end(),
+              [](const TLadderRecord& a, const TLadderRecord& b) { return a.id < b.id; });
     // What was recorded here is newer than what the file held when it was read.
     TRuns merged = runs;
     for (const TRun& mine : std::as_const(runs_)) {
@@ -322,6 +350,7 @@ void TResultsDatabase::Loaded(QDate day, const TRuns& runs) {
     std::sort(merged.begin(), merged.end(), ByHeatAndLane);
     runs_ = merged;
     emit RunsReset();
+    emit LaddersReset();
 }
 
 qint64 TResultsDatabase::FileId(qint64 id) const {
@@ -349,7 +378,11 @@ const TRun* TResultsDatabase::Find(qint64 id) const {
 }
 
 TRun* TResultsDatabase::Find(qint64 id) {
-    return const_cast<TRun*>(std::as_const(*this).Find(id));
+    // Detaches: a copy of the runs handed out must not change with the run.
+    id = FileId(id);
+    for (TRun& run : runs_)
+        if (run.id == id) return &run;
+    return nullptr;
 }
 
 std::optional<TRun> TResultsDatabase::Run(qint64 id) const {
@@ -459,4 +492,37 @@ void TResultsDatabase::Void(const QList<qint64>& ids, const QString& reason) {
 
 void TResultsDatabase::Unvoid(const QList<qint64>& ids) {
     SetVoid(ids, false, {});
+}
+
+qint64 TResultsDatabase::StoreLadder(TLadderRecord ladder) {
+    const auto stored = std::find_if(ladders_.begin(), ladders_.end(),
+                                     [&](const TLadderRecord& l) { return l.id == ladder.id; });
+    if (ladder.id == 0) {
+        // Its number must follow what the file holds, so a ladder is only made once it is read.
+        if (!fileRead_) return 0;
+        ladder.id = nextLadderId_++;
+        ladders_.append(ladder);
+    } else if (stored == ladders_.end()) {
+        return 0;
+    } else {
+        if (*stored == ladder) return ladder.id;
+        *stored = ladder;
+    }
+    Op op;
+    op.kind = Op::LadderWrite;
+    op.ladder = ladder;
+    op.ladder.runs.clear(); // those are the runs table's
+    Enqueue(std::move(op));
+    return ladder.id;
+}
+
+void TResultsDatabase::RemoveLadder(qint64 id) {
+    const auto stored = std::find_if(ladders_.begin(), ladders_.end(),
+                                     [&](const TLadderRecord& l) { return l.id == id; });
+    if (stored == ladders_.end()) return;
+    ladders_.erase(stored);
+    Op op;
+    op.kind = Op::LadderRemove;
+    op.ladder.id = id;
+    Enqueue(std::move(op));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LadderRecord.h"
 #include "ResultsFile.h"
 #include "Run.h"
 #include "export/SaveBytes.h"
@@ -80,11 +81,22 @@ public:
     void Void(const QList<qint64>& ids, const QString& reason);
     void Unvoid(const QList<qint64>& ids);
 
+    // The ladders read with the race day (its own and the day before's unfinished ones) and
+    // those stored since, by id. They come once the file has been read (LaddersReset).
+    const TLadderRecords& Ladders() const { return ladders_; }
+    // A ladder without an id is new and gets one; that needs the file read, else 0 comes back
+    // and nothing is stored. A ladder with an id replaces the one stored, at once here and
+    // soon in the file.
+    qint64 StoreLadder(TLadderRecord ladder);
+    void RemoveLadder(qint64 id);
+
 signals:
     void RunAdded(const TRun& run);
     void RunChanged(const TRun& run);
     // The race day's runs changed as a whole: another day, or what the file held came in.
     void RunsReset();
+    // The ladders came in with the race day (after RunsReset).
+    void LaddersReset();
     void DaysChanged();
     // error is empty when the day was read.
     void DayRead(QDate day, const TRuns& runs, const QString& error);
@@ -97,7 +109,7 @@ signals:
 
 private:
     struct Op {
-        enum Kind { Upsert, SetVoid, Load, Read } kind = Upsert;
+        enum Kind { Upsert, SetVoid, LadderWrite, LadderRemove, Load, Read } kind = Upsert;
         // Numbered before the file was read: the worker moves the numbers.
         bool provisional = false;
         TRun run;
@@ -105,14 +117,16 @@ private:
         bool voided = false;
         QString reason;
         QDate day;
+        TLadderRecord ladder;
 
-        bool Writes() const { return kind == Upsert || kind == SetVoid; }
+        bool Writes() const { return kind != Load && kind != Read; }
     };
     struct Done {
         enum Kind { Opened, Loaded, Read, Wrote } kind = Wrote;
         TResultsFile::Summary summary;
         QDate day;
         TRuns runs;
+        TLadderRecords ladders;
         QString error;
         FileWriteResult result;
     };
@@ -128,13 +142,14 @@ private:
     void Work();
     void Attempt(TResultsFile& file, TResultsFile::Summary& summary, std::deque<Op>& ops);
     void Post(std::vector<Done>& done);
+    static bool Write(TResultsFile& file, const Op& op);
     static void Shift(Op& op, const TResultsFile::Summary& summary);
 
     // Caller side.
     void Enqueue(Op op);
     void Report();
     void Opened(const TResultsFile::Summary& summary);
-    void Loaded(QDate day, const TRuns& runs);
+    void Loaded(QDate day, const TRuns& runs, const TLadderRecords& ladders);
     void SwitchDay(QDate day);
     qint64 FileId(qint64 id) const;
     const TRun* Find(qint64 id) const;
@@ -152,13 +167,16 @@ private:
     bool fileRead_ = false;
     TResultsFile::Summary summary_;
     qint64 nextId_ = -1; // negative until the file is read
+    TLadderRecords ladders_;
+    qint64 nextLadderId_ = 0; // 0 until the file is read
     bool failureReported_ = false;
 
     mutable std::mutex mutex_;
     std::condition_variable work_;
     std::condition_variable idle_;
     std::deque<Op> ops_;
-    QHash<qint64, Op*> queuedRuns_; // the upserts in ops_, by run; a deque keeps them in place
+    QHash<qint64, Op*> queuedRuns_;    // the upserts in ops_, by run; a deque keeps them in place
+    QHash<qint64, Op*> queuedLadders_; // the ladder writes in ops_, by ladder
     std::vector<Done> done_;
     bool fresh_ = false; // something was queued since the last attempt
     bool retry_ = false;

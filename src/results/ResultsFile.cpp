@@ -60,6 +60,62 @@ const char* const kSchema[] = {
     "CREATE INDEX runs_by_start_number ON runs (start_number, day)",
 };
 
+// Version 2 adds the ladders. A seed above the field's size is a bye: it has no racer.
+const char* const kLadderSchema[] = {
+    "CREATE TABLE ladders ("
+    " id INTEGER PRIMARY KEY,"
+    " day TEXT NOT NULL,"
+    " class_info TEXT NOT NULL,"
+    " created_at TEXT NOT NULL,"
+    " source TEXT NOT NULL,"
+    " draw_seed INTEGER,"
+    " size INTEGER NOT NULL,"
+    " third_place INTEGER NOT NULL,"
+    " active INTEGER NOT NULL,"
+    " finished INTEGER NOT NULL)",
+    "CREATE INDEX ladders_by_day ON ladders (day)",
+    "CREATE TABLE ladder_racers ("
+    " ladder_id INTEGER NOT NULL,"
+    " seed INTEGER NOT NULL,"
+    " start_number TEXT NOT NULL,"
+    " name TEXT NOT NULL,"
+    " first_name TEXT NOT NULL,"
+    " vehicle TEXT NOT NULL,"
+    " engine TEXT NOT NULL,"
+    " class_info TEXT NOT NULL,"
+    " standings_place INTEGER,"
+    " time TEXT NOT NULL,"
+    " place INTEGER,"
+    " PRIMARY KEY (ladder_id, seed))",
+    "CREATE TABLE ladder_pairings ("
+    " ladder_id INTEGER NOT NULL,"
+    " round INTEGER NOT NULL,"
+    " slot INTEGER NOT NULL,"
+    " round_name TEXT NOT NULL,"
+    " upper_seed INTEGER,"
+    " lower_seed INTEGER,"
+    " swapped INTEGER NOT NULL,"
+    " no_show INTEGER,"
+    " winner INTEGER,"
+    " settled INTEGER NOT NULL,"
+    " PRIMARY KEY (ladder_id, round, slot))",
+    "CREATE TABLE ladder_heats ("
+    " ladder_id INTEGER NOT NULL,"
+    " round INTEGER NOT NULL,"
+    " slot INTEGER NOT NULL,"
+    " attempt INTEGER NOT NULL,"
+    " start_ticks INTEGER NOT NULL,"
+    " day TEXT,"
+    " heat INTEGER,"
+    " PRIMARY KEY (ladder_id, round, slot, attempt))",
+    "CREATE INDEX ladder_heats_by_start ON ladder_heats (start_ticks)",
+};
+
+// NULL for "none", as readers of the file expect it.
+QVariant NumberOrNull(qint64 value, qint64 none = 0) {
+    return value == none ? QVariant() : QVariant(value);
+}
+
 // Qt SQL binds a null string as NULL; the text columns hold empty text instead.
 QString Text(const QString& text) {
     return text.isNull() ? QStringLiteral("") : text;
@@ -146,6 +202,11 @@ bool TResultsFile::Exec(QSqlQuery& query) {
     return Fail(query.lastError());
 }
 
+bool TResultsFile::Prepare(QSqlQuery& query, const QString& statement) {
+    if (query.prepare(statement)) return true;
+    return Fail(query.lastError());
+}
+
 bool TResultsFile::Exec(const QString& statement) {
     QSqlQuery query(QSqlDatabase::database(connection_, false));
     if (query.exec(statement)) return true;
@@ -220,8 +281,12 @@ bool TResultsFile::PrepareSchema() {
                                 "Sie bleibt unverändert.")
                      .arg(version)
                      .arg(kSchemaVersion));
-    } else if (version == 0) {
-        for (const char* statement : kSchema)
+    } else if (version < kSchemaVersion) {
+        // Each version's tables from the file's version on: an older file keeps its runs.
+        if (version < 1)
+            for (const char* statement : kSchema)
+                ok = ok && Exec(QString::fromLatin1(statement));
+        for (const char* statement : kLadderSchema)
             ok = ok && Exec(QString::fromLatin1(statement));
         ok = ok && Exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
     }
@@ -256,6 +321,11 @@ std::optional<TResultsFile::Summary> TResultsFile::ReadSummary() {
     while (query.next())
         summary.heats.insert(QDate::fromString(query.value(0).toString(), kDayFormat),
                              query.value(1).toInt());
+    if (!query.exec(QStringLiteral("SELECT max(id) FROM ladders")) || !query.next()) {
+        Fail(query.lastError());
+        return {};
+    }
+    summary.maxLadderId = query.value(0).toLongLong();
     return summary;
 }
 
@@ -317,6 +387,182 @@ bool TResultsFile::SetVoid(const QList<qint64>& ids, bool voided, const QString&
         query.bindValue(0, int(voided));
         query.bindValue(1, Text(voided ? reason : QString()));
         query.bindValue(2, id);
+        if (!Exec(query)) return false;
+    }
+    return true;
+}
+
+std::optional<TLadderRecords> TResultsFile::ReadLadders(QDate day) {
+    const QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery ladders(db), racers(db), pairings(db), heats(db), runs(db);
+    if (!Prepare(ladders,
+                 QStringLiteral("SELECT id, day, class_info, created_at, source, draw_seed, "
+                                "third_place, active, finished FROM ladders WHERE day = ? OR "
+                                "(day = ? AND finished = 0) ORDER BY id")) ||
+        !Prepare(racers, QStringLiteral("SELECT seed, start_number, name, first_name, vehicle, "
+                                        "engine, class_info, standings_place, time, place FROM "
+                                        "ladder_racers WHERE ladder_id = ? ORDER BY seed")) ||
+        !Prepare(pairings, QStringLiteral("SELECT round, slot, upper_seed, lower_seed, swapped, "
+                                          "no_show, winner, settled FROM ladder_pairings WHERE "
+                                          "ladder_id = ? ORDER BY round, slot")) ||
+        !Prepare(heats, QStringLiteral("SELECT round, slot, start_ticks, day, heat FROM "
+                                       "ladder_heats WHERE ladder_id = ? ORDER BY round, slot, "
+                                       "attempt")) ||
+        !Prepare(runs, QStringLiteral("SELECT id, ") + QString::fromLatin1(kColumns) +
+                           QStringLiteral(" FROM runs WHERE start_ticks IN (SELECT start_ticks "
+                                          "FROM ladder_heats WHERE ladder_id = ?) ORDER BY day, "
+                                          "heat, lane, id")))
+        return {};
+    ladders.addBindValue(day.toString(kDayFormat));
+    ladders.addBindValue(day.addDays(-1).toString(kDayFormat));
+    if (!Exec(ladders)) return {};
+    TLadderRecords read;
+    while (ladders.next()) {
+        TLadderRecord ladder;
+        int i = 0;
+        ladder.id = ladders.value(i++).toLongLong();
+        ladder.day = QDate::fromString(ladders.value(i++).toString(), kDayFormat);
+        ladder.classInfo = ladders.value(i++).toString();
+        ladder.createdAt = QDateTime::fromString(ladders.value(i++).toString(), kTimeFormat);
+        ladder.source = ladders.value(i++).toString();
+        const QVariant seed = ladders.value(i++);
+        ladder.drawSeed = seed.isNull() ? -1 : seed.toLongLong();
+        for (bool* flag : {&ladder.thirdPlace, &ladder.active, &ladder.finished})
+            *flag = ladders.value(i++).toInt() != 0;
+        read.append(ladder);
+    }
+    for (TLadderRecord& ladder : read) {
+        for (QSqlQuery* query : {&racers, &pairings, &heats, &runs}) {
+            query->bindValue(0, ladder.id);
+            if (!Exec(*query)) return {};
+        }
+        while (racers.next()) {
+            TLadderEntrant racer;
+            int i = 0;
+            racer.seed = racers.value(i++).toInt();
+            for (QString* text : {&racer.startNumber, &racer.name, &racer.firstName, &racer.vehicle,
+                                  &racer.engine, &racer.classInfo})
+                *text = racers.value(i++).toString();
+            racer.standingsPlace = racers.value(i++).toInt();
+            racer.time = racers.value(i++).toString();
+            racer.place = racers.value(i++).toInt();
+            ladder.field.append(racer);
+        }
+        while (pairings.next()) {
+            TLadderPairingRecord pairing;
+            int i = 0;
+            pairing.round = pairings.value(i++).toInt();
+            pairing.slot = pairings.value(i++).toInt();
+            pairing.seeds[0] = pairings.value(i++).toInt();
+            pairing.seeds[1] = pairings.value(i++).toInt();
+            pairing.swapped = pairings.value(i++).toInt() != 0;
+            pairing.noShow = pairings.value(i++).toInt();
+            pairing.winner = pairings.value(i++).toInt();
+            pairing.settled = pairings.value(i++).toInt() != 0;
+            ladder.pairings.append(pairing);
+        }
+        while (heats.next()) {
+            const int round = heats.value(0).toInt(), slot = heats.value(1).toInt();
+            TLadderHeat heat;
+            heat.startTicks = heats.value(2).toLongLong();
+            heat.day = QDate::fromString(heats.value(3).toString(), kDayFormat);
+            heat.heat = heats.value(4).toInt();
+            for (TLadderPairingRecord& pairing : ladder.pairings)
+                if (pairing.round == round && pairing.slot == slot) pairing.heats.append(heat);
+        }
+        while (runs.next())
+            ladder.runs.append(RunFrom(runs));
+    }
+    return read;
+}
+
+bool TResultsFile::WriteLadder(const TLadderRecord& ladder) {
+    if (!RemoveLadder(ladder.id)) return false;
+    const QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery query(db);
+    if (!Prepare(query, QStringLiteral("INSERT INTO ladders (id, day, class_info, created_at, "
+                                       "source, draw_seed, size, third_place, active, finished) "
+                                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")))
+        return false;
+    int size = 2;
+    while (size < ladder.field.size())
+        size *= 2;
+    int i = 0;
+    query.bindValue(i++, ladder.id);
+    query.bindValue(i++, ladder.day.toString(kDayFormat));
+    query.bindValue(i++, Text(ladder.classInfo));
+    query.bindValue(i++, ladder.createdAt.toString(kTimeFormat));
+    query.bindValue(i++, Text(ladder.source));
+    query.bindValue(i++, NumberOrNull(ladder.drawSeed, -1));
+    query.bindValue(i++, size);
+    for (const bool flag : {ladder.thirdPlace, ladder.active, ladder.finished})
+        query.bindValue(i++, int(flag));
+    if (!Exec(query)) return false;
+
+    if (!Prepare(query, QStringLiteral("INSERT INTO ladder_racers (ladder_id, seed, start_number, "
+                                       "name, first_name, vehicle, engine, class_info, "
+                                       "standings_place, time, place) VALUES (?, ?, ?, ?, ?, ?, "
+                                       "?, ?, ?, ?, ?)")))
+        return false;
+    for (const TLadderEntrant& racer : ladder.field) {
+        i = 0;
+        query.bindValue(i++, ladder.id);
+        query.bindValue(i++, racer.seed);
+        for (const QString* text : {&racer.startNumber, &racer.name, &racer.firstName,
+                                    &racer.vehicle, &racer.engine, &racer.classInfo})
+            query.bindValue(i++, Text(*text));
+        query.bindValue(i++, NumberOrNull(racer.standingsPlace));
+        query.bindValue(i++, Text(racer.time));
+        query.bindValue(i++, NumberOrNull(racer.place));
+        if (!Exec(query)) return false;
+    }
+
+    QSqlQuery heats(db);
+    if (!Prepare(query, QStringLiteral("INSERT INTO ladder_pairings (ladder_id, round, slot, "
+                                       "round_name, upper_seed, lower_seed, swapped, no_show, "
+                                       "winner, settled) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) ||
+        !Prepare(heats, QStringLiteral("INSERT INTO ladder_heats (ladder_id, round, slot, "
+                                       "attempt, start_ticks, day, heat) VALUES (?, ?, ?, ?, ?, "
+                                       "?, ?)")))
+        return false;
+    for (const TLadderPairingRecord& pairing : ladder.pairings) {
+        i = 0;
+        query.bindValue(i++, ladder.id);
+        query.bindValue(i++, pairing.round);
+        query.bindValue(i++, pairing.slot);
+        query.bindValue(i++, Text(pairing.name));
+        query.bindValue(i++, NumberOrNull(pairing.seeds[0]));
+        query.bindValue(i++, NumberOrNull(pairing.seeds[1]));
+        query.bindValue(i++, int(pairing.swapped));
+        query.bindValue(i++, NumberOrNull(pairing.noShow));
+        query.bindValue(i++, NumberOrNull(pairing.winner));
+        query.bindValue(i++, int(pairing.settled));
+        if (!Exec(query)) return false;
+        for (int attempt = 0; attempt < pairing.heats.size(); ++attempt) {
+            const TLadderHeat& heat = pairing.heats[attempt];
+            i = 0;
+            heats.bindValue(i++, ladder.id);
+            heats.bindValue(i++, pairing.round);
+            heats.bindValue(i++, pairing.slot);
+            heats.bindValue(i++, attempt + 1);
+            heats.bindValue(i++, heat.startTicks);
+            heats.bindValue(i++, heat.day.isValid() ? QVariant(heat.day.toString(kDayFormat))
+                                                    : QVariant());
+            heats.bindValue(i++, NumberOrNull(heat.heat));
+            if (!Exec(heats)) return false;
+        }
+    }
+    return true;
+}
+
+bool TResultsFile::RemoveLadder(qint64 id) {
+    QSqlQuery query(QSqlDatabase::database(connection_, false));
+    for (const char* statement :
+         {"DELETE FROM ladders WHERE id = ?", "DELETE FROM ladder_racers WHERE ladder_id = ?",
+          "DELETE FROM ladder_pairings WHERE ladder_id = ?",
+          "DELETE FROM ladder_heats WHERE ladder_id = ?"}) {
+        if (!Prepare(query, QString::fromLatin1(statement))) return false;
+        query.addBindValue(id);
         if (!Exec(query)) return false;
     }
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LadderRecord.h"
 #include "Run.h"
 #include "export/SaveBytes.h"
 
@@ -17,7 +18,8 @@ class QSqlError;
 // the thread that opens it (Qt SQL's connections do); the database runs it on its worker.
 class TResultsFile {
 public:
-    static constexpr int kSchemaVersion = 1;
+    // 1: the runs; 2: the ladders beside them.
+    static constexpr int kSchemaVersion = 2;
     // Waits this long for another program's write lock before the write counts as failed.
     static constexpr int kBusyTimeoutMs = 2000;
 
@@ -25,6 +27,7 @@ public:
     struct Summary {
         qint64 maxId = 0;
         QMap<QDate, int> heats; // the highest heat number of each day
+        qint64 maxLadderId = 0;
     };
 
     explicit TResultsFile(QString fileName);
@@ -41,6 +44,9 @@ public:
 
     std::optional<Summary> ReadSummary();
     std::optional<TRuns> ReadDay(QDate day);
+    // The ladders made on the day and those of the day before that are not finished, each with
+    // the runs of its heats.
+    std::optional<TLadderRecords> ReadLadders(QDate day);
 
     bool Begin();
     bool Commit();
@@ -48,6 +54,9 @@ public:
     // Inserts the run, or replaces the one with its id.
     bool Upsert(const TRun& run);
     bool SetVoid(const QList<qint64>& ids, bool voided, const QString& reason);
+    // Replaces what the file holds of the ladder with the record (its runs aside).
+    bool WriteLadder(const TLadderRecord& ladder);
+    bool RemoveLadder(qint64 id);
 
     // Why the last step failed, in German, as the notice bar shows file failures.
     FileWriteResult Failure() const { return failure_; }
@@ -57,6 +66,7 @@ private:
     bool Fail(const QString& reason, const QString& detail);
     bool Exec(QSqlQuery& query);
     bool Exec(const QString& statement);
+    bool Prepare(QSqlQuery& query, const QString& statement);
     bool PrepareSchema();
 
     QString fileName_;

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QThread>
@@ -28,7 +29,8 @@
 namespace {
 
 constexpr int kClientWidth = 479;
-constexpr int kClientHeight = 335;
+constexpr int kClientHeight = 405;
+constexpr int kSlipTop = 300; // the time slips' group, under the results page's controls
 constexpr int kQrSize = 100;
 constexpr int kRowHeight = 21;
 constexpr double kDesignLength = 0.402; // km
@@ -247,11 +249,13 @@ void TCfgDialog::CreateControls(const TPortScan& ports) {
         "QLabel { background: #FFF2B0; color: #900000; border: 1px solid #C08000; }"));
     LabPortNotice->hide();
 
+    CreateSlipControls();
+
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setGeometry(8, 302, 75, 25);
+    OKBtn->setGeometry(8, kClientHeight - 33, 75, 25);
     OKBtn->setDefault(true);
     CancelBtn = new QPushButton(QStringLiteral("Abbrechen"), this);
-    CancelBtn->setGeometry(kClientWidth - 8 - 75, 302, 75, 25);
+    CancelBtn->setGeometry(kClientWidth - 8 - 75, kClientHeight - 33, 75, 25);
     connect(OKBtn, &QPushButton::clicked, this, &TCfgDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &TCfgDialog::reject);
 
@@ -259,10 +263,10 @@ void TCfgDialog::CreateControls(const TPortScan& ports) {
     TimerBlink->setInterval(500);
     connect(TimerBlink, &QTimer::timeout, this, &TCfgDialog::TimerBlinkTimer);
 
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{LabMonitor, cbMonitor, cbKlass, cbManyStart, LabMinTime,
-                                         seMinTime, minTimeUnit, bLineTest, cbLive, LabLivePort,
-                                         seLivePort, LabLiveAddress, ImageLiveQr, OKBtn, CancelBtn})
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             LabMonitor, cbMonitor, cbKlass, cbManyStart, LabMinTime, seMinTime, minTimeUnit,
+             bLineTest, cbLive, LabLivePort, seLivePort, LabLiveAddress, ImageLiveQr, gbSlip, OKBtn,
+             CancelBtn})
         belowNotice_.append({control, control->y()});
     connect(cbLive, &QCheckBox::toggled, this, &TCfgDialog::ShowLiveAddress);
     connect(seLivePort, &QSpinBox::valueChanged, this, &TCfgDialog::ShowLiveAddress);
@@ -288,6 +292,44 @@ void TCfgDialog::CreateControls(const TPortScan& ports) {
     FollowTrackLength();
     UpdateEnabledStates();
     RefreshSchematic();
+}
+
+void TCfgDialog::CreateSlipControls() {
+    gbSlip = new QGroupBox(QStringLiteral("Zeitzettel"), this);
+    gbSlip->setGeometry(8, kSlipTop, kClientWidth - 16, 62);
+    cbSlipPrint = CheckBox(QStringLiteral("Zeitzettel drucken"), gbSlip, QPoint(10, 18), false);
+    cbSlipPrint->setToolTip(QStringLiteral("Nach jedem Lauf ein Zettel je Fahrer"));
+    LabSlipPaper = new QLabel(QStringLiteral("Papier:"), gbSlip);
+    cbSlipPaper = new QComboBox(gbSlip);
+    cbSlipPaper->addItems(
+        {QStringLiteral("Bonrolle 58 mm"), QStringLiteral("Bonrolle 80 mm"), QStringLiteral("A6")});
+    cbSlipPaper->setGeometry(gbSlip->width() - 8 - 120, 16, 120, kRowHeight);
+    PlaceBefore(LabSlipPaper, cbSlipPaper->x(), cbSlipPaper->y());
+    LabSlipPrinter = new QLabel(QStringLiteral("Drucker:"), gbSlip);
+    cbSlipPrinter = new QComboBox(gbSlip);
+    cbSlipPrinter->setGeometry(80, 38, gbSlip->width() - 8 - 80, kRowHeight);
+    PlaceBefore(LabSlipPrinter, cbSlipPrinter->x(), cbSlipPrinter->y());
+    const auto follow = [this](bool on) {
+        for (QWidget* control : std::initializer_list<QWidget*>{LabSlipPrinter, cbSlipPrinter,
+                                                                LabSlipPaper, cbSlipPaper})
+            control->setEnabled(on);
+    };
+    connect(cbSlipPrint, &QCheckBox::toggled, this, follow);
+    follow(false);
+}
+
+void TCfgDialog::FillSlipPrinters() {
+    const QString wanted = settings_.SlipPrinter.isEmpty() ? QPrinterInfo::defaultPrinterName()
+                                                           : settings_.SlipPrinter;
+    cbSlipPrinter->clear();
+    for (const QString& name : QPrinterInfo::availablePrinterNames())
+        cbSlipPrinter->addItem(name, name);
+    // A queue that is gone stays chosen until the operator chooses another: it may come back.
+    if (!wanted.isEmpty() && cbSlipPrinter->findData(wanted) < 0)
+        cbSlipPrinter->addItem(wanted + QStringLiteral(" (nicht gefunden)"), wanted);
+    if (cbSlipPrinter->count() == 0)
+        cbSlipPrinter->addItem(QStringLiteral("Standarddrucker"), QString());
+    cbSlipPrinter->setCurrentIndex(std::max(0, cbSlipPrinter->findData(wanted)));
 }
 
 bool TCfgDialog::PortChosen() const {
@@ -341,7 +383,7 @@ void TCfgDialog::ShowLiveAddress() {
 
 void TCfgDialog::PlaceBelow() {
     for (const auto& [control, top] : belowNotice_) {
-        const bool belowLive = control == OKBtn || control == CancelBtn;
+        const bool belowLive = control == gbSlip || control == OKBtn || control == CancelBtn;
         control->move(control->x(), top + noticeRoom_ + (belowLive ? liveRoom_ : 0));
     }
     const int liveTop = cbLive->y() + kRowHeight + 4;
@@ -390,6 +432,9 @@ void TCfgDialog::Fill() {
     seMinTime->SetValue(settings_.MinTime / 1000.0);
     cbLive->setChecked(settings_.LiveResults);
     seLivePort->setValue(settings_.LivePort);
+    cbSlipPrint->setChecked(settings_.SlipPrint);
+    FillSlipPrinters();
+    cbSlipPaper->setCurrentIndex(int(settings_.SlipPaper));
 
     UpdateEnabledStates();
     RefreshSchematic();
@@ -523,4 +568,8 @@ void TCfgDialog::Apply() {
     settings_.LiveResults = cbLive->isChecked();
     settings_.LivePort = seLivePort->value();
     call(actions_.ApplyLiveResults);
+
+    settings_.SlipPrint = cbSlipPrint->isChecked();
+    settings_.SlipPrinter = cbSlipPrinter->currentData().toString();
+    settings_.SlipPaper = TSlipPaper(std::max(0, cbSlipPaper->currentIndex()));
 }

@@ -47,9 +47,9 @@ struct TCfgActions {
 int ScaleRounded(double value, int factor);
 
 // The settings dialog: serial port, barriers and their distances, track length, start
-// lock-out, start-light polarity, TV screen, class handling and the results page on the
-// local network. It edits the race settings it was created with and reaches the rest of the
-// program only through TCfgActions.
+// lock-out, start-light polarity, TV screen, class handling, the results page on the local
+// network and the time slips. It edits the race settings it was created with and reaches the rest
+// of the program only through TCfgActions.
 class TCfgDialog : public QDialog {
     Q_OBJECT
 public:
@@ -106,6 +106,13 @@ public:
     // While cbLive is ticked: the address phones open, with its QR code, or why it cannot be.
     QLabel* LabLiveAddress;
     QLabel* ImageLiveQr;
+    // A time slip per racer after each heat: on which print queue, on which paper.
+    QGroupBox* gbSlip;
+    QCheckBox* cbSlipPrint;
+    QLabel* LabSlipPrinter;
+    QComboBox* cbSlipPrinter;
+    QLabel* LabSlipPaper;
+    QComboBox* cbSlipPaper;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
     QTimer* TimerBlink;
@@ -119,6 +126,9 @@ private:
     // Shows the notice for the chosen port and makes room for it.
     void ShowPortNotice();
     void ShowLiveAddress();
+    void CreateSlipControls();
+    // The system's print queues, the stored one chosen, else the default printer.
+    void FillSlipPrinters();
     // Moves the controls below the notice and the live address by the room these take.
     void PlaceBelow();
     bool PortChosen() const;

@@ -158,6 +158,12 @@ void LoadSettings(QSettings& store, TRaceSettings& settings, TWindowBounds& boun
     Reader(store).Dword("LivePort", [&](int v) {
         if (v >= 1 && v <= 65535) settings.LivePort = v;
     });
+    Reader(store).Flag("SlipPrint", settings.SlipPrint);
+    Reader(store).Text("SlipPrinter", settings.SlipPrinter);
+    Reader(store).Dword("SlipPaper", [&](int v) {
+        if (v >= int(TSlipPaper::Roll58) && v <= int(TSlipPaper::A6))
+            settings.SlipPaper = TSlipPaper(v);
+    });
 
     // The TV window indexes the screen list with it: a screen that is gone (or a negative
     // index) falls back to the first screen.
@@ -199,6 +205,9 @@ std::optional<QString> SaveSettings(QSettings& store, const TRaceSettings& setti
         {kMinTimeValue, settings.MinTime},
         {"LiveResults", int(settings.LiveResults)},
         {"LivePort", settings.LivePort},
+        {"SlipPrint", int(settings.SlipPrint)},
+        {"SlipPrinter", settings.SlipPrinter},
+        {"SlipPaper", int(settings.SlipPaper)},
     };
     const auto failed = [](const char* name) {
         return QStringLiteral("Failed to set data for '%1'").arg(QLatin1String(name));

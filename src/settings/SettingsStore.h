@@ -33,9 +33,9 @@ struct TWindowBounds {
 QList<QRect> PresentScreens();
 
 // Reads the 22 values in their fixed order; the first missing or mistyped value ends the
-// reading and everything after it keeps its default. The minimum time, LiveResults and LivePort
-// follow, each read on its own. Monitor is then clamped to the screens, and a position that would
-// put the window where nobody can see it is dropped.
+// reading and everything after it keeps its default. The minimum time, LiveResults, LivePort,
+// SlipPrint, SlipPrinter and SlipPaper follow, each read on its own. Monitor is then clamped
+// to the screens, and a position that would put the window where nobody can see it is dropped.
 void LoadSettings(QSettings& store, TRaceSettings& settings, TWindowBounds& bounds,
                   const QList<QRect>& screens);
 
@@ -43,8 +43,8 @@ void LoadSettings(QSettings& store, TRaceSettings& settings, TWindowBounds& boun
 // it can. Writes nothing.
 QString SettingsWriteProblem(const QSettings& store);
 
-// Writes the 22 values in their fixed order, then the minimum time, LiveResults and LivePort. On
-// failure returns the message to show ("Failed to set data for '<first value not written>'");
-// nothing is then saved.
+// Writes the 22 values in their fixed order, then the minimum time, LiveResults, LivePort,
+// SlipPrint, SlipPrinter and SlipPaper. On failure returns the message to show ("Failed to set
+// data for '<first value not written>'"); nothing is then saved.
 std::optional<QString> SaveSettings(QSettings& store, const TRaceSettings& settings,
                                     const TWindowBounds& bounds);

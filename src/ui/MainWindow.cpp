@@ -12,6 +12,7 @@
 #include "SortGrid.h"
 #include "TitlePicture.h"
 #include "TopBar.h"
+#include "TvLadderSwitch.h"
 #include "base/Program.h"
 #include "export/BackgroundWriter.h"
 #include "export/FileNotices.h"
@@ -30,6 +31,7 @@
 #include "settings/ClassList.h"
 #include "settings/LineTestDialog.h"
 #include "settings/SettingsStore.h"
+#include "slips/TimeSlips.h"
 #include "widgets/Fonts.h"
 #include "widgets/OperatorButton.h"
 
@@ -110,6 +112,9 @@ TFormMain::TFormMain(QWidget* parent, TSerialDeviceFactory devices)
                                     *SortGrid1->Protocol(), this);
     RunRecorder =
         new TRunRecorder(*Results, race, *Sequence, *Plausibility, *SortGrid1->Protocol(), this);
+    Slips = new TTimeSlips(race, *Sequence, *Results, *SortGrid1->Protocol(), this);
+    connect(Slips, &TTimeSlips::NoticeChanged, this, &TFormMain::ShowPortNotice);
+    connect(SortGrid1->Startliste1, &QAction::triggered, Slips, &TTimeSlips::PrintStartList);
     ConnectProtocolCommands();
 
     Live = new TLiveResults(race, *SortGrid1->Protocol(), [this] {
@@ -233,13 +238,14 @@ void TFormMain::ConnectProtocolCommands() {
 
 void TFormMain::ConnectResultsViews() {
     Views = new TResultsViews(
-        race, *Sequence, *Results, *SortGrid1->Protocol(), *Recorder, *FMonitor2, *Live,
+        race, *Sequence, *Results, *SortGrid1->Protocol(), *Recorder, *FMonitor2, *Live, *Slips,
         [this] { return SortGrid1->ClassList(); }, this);
-    HideMenu->insertActions(Beenden1, {Views->mWertung, Views->mUngueltig});
-    addActions({Views->mWertung, Views->mUngueltig});
-    FMonitor2->addActions({Views->mWertung, Views->mUngueltig});
+    HideMenu->insertActions(Beenden1, Views->Keys());
+    addActions(Views->Keys());
+    FMonitor2->addActions(Views->Keys());
     for (QAction* open : {SortGrid1->mPlatz, SortGrid1->SortierenKlassenZeit1})
         connect(open, &QAction::triggered, Views, &TResultsViews::ShowStandings);
+    connect(SortGrid1->Ladder1, &QAction::triggered, Views, &TResultsViews::ShowLadders);
     connect(SortGrid1->Void1, &QAction::triggered, Views,
             [this] { Views->VoidLastHeat(TCommandSource::Menu); });
     auto voidable = [this] { SortGrid1->Void1->setEnabled(Views->mUngueltig->isEnabled()); };
@@ -332,7 +338,8 @@ void TFormMain::ShowPortNotice() {
     // protocol must not get lost, last the settings, known since the start. The others are in
     // the hint and in the settings.
     Panel1->ShowNotices({FileNotices->Details(), PortNotice(ComPort->Port()),
-                         Live ? Live->Notice() : QString(), SettingsNotice});
+                         Live ? Live->Notice() : QString(), Slips ? Slips->Notice() : QString(),
+                         SettingsNotice});
 }
 
 void TFormMain::OpenPort(int port) {

@@ -32,6 +32,7 @@ class TResultsDatabase;
 class TResultsViews;
 class TRunRecorder;
 class TSortGrid;
+class TTimeSlips;
 class TTopBar;
 struct TBarrierLayout;
 
@@ -69,6 +70,8 @@ public:
     // Every lane's run of every heat, beside the backup, and what records them.
     TResultsDatabase* Results;
     TRunRecorder* RunRecorder;
+    // The time slips after each heat and the start list, printed in the background.
+    TTimeSlips* Slips = nullptr;
     // The standings, the void command and what they show on the TV and the page.
     TResultsViews* Views;
     TJournalViewer* JournalViewer = nullptr;

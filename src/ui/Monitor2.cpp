@@ -2,6 +2,7 @@
 
 #include "DialogLifter.h"
 #include "TvCallUp.h"
+#include "TvLadderPage.h"
 #include "TvParts.h"
 #include "TvScale.h"
 #include "TvStandingsPage.h"
@@ -182,7 +183,8 @@ void TFormMonitor2::ScaleRow(const TTvScale& scale, TFrame1* source, TDigit* con
 
 void TFormMonitor2::Layout() {
     Panel1->setGeometry(rect());
-    if (StandingsPage) StandingsPage->setGeometry(Panel1->rect());
+    for (QWidget* page : std::initializer_list<QWidget*>{StandingsPage, LadderPage})
+        if (page) page->setGeometry(Panel1->rect());
     PanelTimer->setGeometry(Panel1->rect());
     const int clientWidth = PanelTimer->width();
     const int clientHeight = PanelTimer->height();
@@ -290,17 +292,31 @@ void TFormMonitor2::LayoutExtras() {
     LayoutLive();
 }
 
+template <typename Page> Page* TFormMonitor2::Cover(Page*& page) {
+    ShowClocks();
+    if (!page) page = new Page(Panel1);
+    page->setGeometry(Panel1->rect());
+    page->setFont(font());
+    page->show();
+    page->raise();
+    return page;
+}
+
 void TFormMonitor2::ShowStandings(const TStandings& standings) {
-    if (!StandingsPage) StandingsPage = new TTvStandingsPage(Panel1);
-    StandingsPage->setGeometry(Panel1->rect());
-    StandingsPage->setFont(font());
-    StandingsPage->SetStandings(standings, PanelTitle->text());
-    StandingsPage->show();
-    StandingsPage->raise();
+    Cover(StandingsPage)->SetStandings(standings, PanelTitle->text());
+}
+
+void TFormMonitor2::ShowLadder(const TLadder& ladder, const std::optional<TPairingRef>& marked) {
+    Cover(LadderPage)->SetLadder(ladder, marked);
+}
+
+bool TFormMonitor2::ShowsLadder() const {
+    return LadderPage && !LadderPage->isHidden();
 }
 
 void TFormMonitor2::ShowClocks() {
-    if (StandingsPage) StandingsPage->hide();
+    for (QWidget* page : std::initializer_list<QWidget*>{StandingsPage, LadderPage})
+        if (page) page->hide();
 }
 
 void TFormMonitor2::ShowLiveAddress(const QString& address) {

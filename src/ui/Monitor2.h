@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
+
 class QFont;
 class QLabel;
 class QRect;
@@ -16,7 +18,10 @@ class THeatModel;
 class TProtocolModel;
 class TTvScale;
 class TTvCallUp;
+class TTvLadderPage;
 class TTvStandingsPage;
+class TLadder;
+struct TPairingRef;
 struct TStandings;
 struct Race;
 struct TRaceSettings;
@@ -89,8 +94,13 @@ public:
     QLabel* ImageLiveQr;
     // Between heats, made the first time it is shown.
     TTvStandingsPage* StandingsPage = nullptr;
+    TTvLadderPage* LadderPage = nullptr;
     // The next pairings ("Vorstart"), in the title strip.
     TTvCallUp* CallUp;
+
+    // The ladder over the clocks until the next START; marked: the pairing in the lanes.
+    void ShowLadder(const TLadder& ladder, const std::optional<TPairingRef>& marked);
+    bool ShowsLadder() const;
 
     // Lane 1's, any other lane's the lower row's, as for the clocks.
     const LaneExtras& ExtrasOf(int lane) const { return Extras[lane == 1 ? 0 : 1]; }
@@ -122,6 +132,9 @@ public slots:
     // Where the next pairings come from.
     void SetCallUpSource(PairingSource source);
 
+    // The pairings to come changed without the lanes' numbers.
+    void RefreshCallUp();
+
 signals:
     // For the main window's ImageTVEin.
     void VisibilityChanged(bool visible);
@@ -134,13 +147,14 @@ protected:
 
 private:
     void RefreshStartLabels();
-    void RefreshCallUp();
     void RefreshNames();
     void LayoutExtras();
     void LayoutLive();
     bool CoversOperatorScreen() const;
     void ReportVisibility(bool visible);
     void ScaleRow(const TTvScale& scale, TFrame1* source, TDigit* const row[6]);
+    // A page between heats over the clocks, made the first time; the others go.
+    template <typename Page> Page* Cover(Page*& page);
 
     TFrame1* frame1_;
     TFrame1* frame2_;

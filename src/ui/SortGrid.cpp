@@ -159,6 +159,17 @@ TSortGrid::TSortGrid(QWidget* parent)
     Journal1 = PopupMenuProtokol->addAction(QStringLiteral("Rennjournal        (F3)"), this,
                                             &TSortGrid::JournalRequested);
     Void1 = PopupMenuProtokol->addAction(QStringLiteral("Lauf ungültig...  (Strg+U)"));
+    Ladder1 = PopupMenuProtokol->addAction(QStringLiteral("Ausscheidung...   (Strg+L)"));
+    PopupMenuProtokol->addSeparator();
+    Startliste1 = PopupMenuProtokol->addAction(QStringLiteral("Startliste drucken"));
+    // Only a protocol with racers has a start list.
+    connect(this, &TSortGrid::ContentChanged, Startliste1, [this] {
+        bool racers = false;
+        for (int row = 1; row <= model_->DataRowCount() && !racers; ++row)
+            racers = !model_->Cell(row, ColStartNr).trimmed().isEmpty();
+        Startliste1->setEnabled(racers);
+    });
+    Startliste1->setEnabled(false);
 
     connect(model_, &QAbstractItemModel::dataChanged, this, &TSortGrid::ContentChanged);
     connect(model_, &QAbstractItemModel::headerDataChanged, this, &TSortGrid::ContentChanged);

@@ -57,6 +57,9 @@ public:
     QAction* Rezultentfernen1;
     QAction* Journal1;
     QAction* Void1;
+    QAction* Ladder1;
+    // The racers of the protocol, each with the QR code of their page, on paper.
+    QAction* Startliste1;
 
 public slots:
     void ApplyClassMode(bool klass);

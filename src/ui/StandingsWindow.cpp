@@ -73,7 +73,8 @@ TStandingsWindow::TStandingsWindow(TResultsDatabase& results, const TRaceSetting
     bTv = new QPushButton(QStringLiteral("Auf dem TV zeigen"), this);
     bVoid = new QPushButton(QStringLiteral("Lauf ungültig..."), this);
     bUnvoid = new QPushButton(QStringLiteral("Wieder gültig"), this);
-    for (QPushButton* button : {bPrint, bWeb, bExcel, bTv, bVoid, bUnvoid})
+    bSlip = new QPushButton(QStringLiteral("Zeitzettel drucken"), this);
+    for (QPushButton* button : {bPrint, bWeb, bExcel, bTv, bVoid, bUnvoid, bSlip})
         buttons->addWidget(button);
     layout->addLayout(buttons);
 
@@ -86,6 +87,9 @@ TStandingsWindow::TStandingsWindow(TResultsDatabase& results, const TRaceSetting
     });
     connect(bUnvoid, &QPushButton::clicked, this, [this] {
         if (const std::optional<TRun> run = SelectedRun()) emit UnvoidRequested(*run);
+    });
+    connect(bSlip, &QPushButton::clicked, this, [this] {
+        if (const std::optional<TRun> run = SelectedRun()) emit SlipRequested(*run);
     });
     connect(Tabs, &QTabWidget::currentChanged, this, &TStandingsWindow::UpdateButtons);
     connect(TableRuns, &QTableWidget::itemSelectionChanged, this, &TStandingsWindow::UpdateButtons);
@@ -258,6 +262,7 @@ void TStandingsWindow::UpdateButtons() {
     const std::optional<TRun> run = SelectedRun();
     bVoid->setEnabled(runsTab && run && !run->voided);
     bUnvoid->setEnabled(runsTab && run && run->voided);
+    bSlip->setEnabled(runsTab && run);
 }
 
 QString TStandingsWindow::WritePage(const QString& folder) {

@@ -33,6 +33,8 @@ public:
     void SetDay(QDate day);
     // The run selected in the runs tab; none when no run is.
     std::optional<TRun> SelectedRun() const;
+    // The day's runs shown.
+    const TRuns& ShownRuns() const { return runs_; }
 
     QComboBox* cbDay;
     QTabWidget* Tabs;
@@ -45,11 +47,14 @@ public:
     QPushButton* bTv;
     QPushButton* bVoid;
     QPushButton* bUnvoid;
+    QPushButton* bSlip;
 
 signals:
     void ShowOnTv(const TStandings& standings);
     void VoidRequested(const TRun& run);
     void UnvoidRequested(const TRun& run);
+    // The run's time slip, printed again.
+    void SlipRequested(const TRun& run);
 
 private:
     void Refresh();

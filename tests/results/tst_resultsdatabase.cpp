@@ -34,7 +34,7 @@ private slots:
         h.Open();
         h.Run(9000, 9500);
         h.db.Flush();
-        QCOMPARE(SelectOne(h.file, "PRAGMA user_version"), QString("1"));
+        QCOMPARE(SelectOne(h.file, "PRAGMA user_version"), QString("2"));
         QCOMPARE(SelectOne(h.file, "PRAGMA journal_mode"), QString("wal"));
         QStringList columns;
         for (const QStringList& column : Select(h.file, "PRAGMA table_info(runs)"))
@@ -58,13 +58,36 @@ private slots:
         QCOMPARE(SelectOne(h.file, "SELECT count(*) FROM runs"), QString("4"));
     }
 
+    // A file of the version before the ladders keeps its runs and gets the ladders' tables.
+    void aFileWithoutLaddersIsBroughtUpToDate() {
+        QTemporaryDir dir;
+        const QString file = TResultsDatabase::FileName(dir.path(), "Rennuhr");
+        {
+            RecordedHeat h;
+            h.file = file;
+            h.Open();
+            h.Run(9000, 9500);
+            h.db.Flush();
+        }
+        for (const char* table : {"ladders", "ladder_racers", "ladder_pairings", "ladder_heats"})
+            Select(file, QString("DROP TABLE %1").arg(table));
+        Select(file, "PRAGMA user_version = 1");
+        RecordedHeat h;
+        h.file = file;
+        h.Open();
+        h.db.Flush();
+        QCOMPARE(h.db.Runs().size(), 2);
+        QCOMPARE(SelectOne(file, "PRAGMA user_version"), QString("2"));
+        QCOMPARE(SelectOne(file, "SELECT count(*) FROM ladder_heats"), QString("0"));
+    }
+
     // A file of a newer program, of another program or no database at all stays exactly as it
     // is; the race goes on with the runs in memory, and the notice says why.
     void aFileThatIsNotOursIsLeftAlone() {
         QTemporaryDir dir;
         const QString newer = dir.filePath("newer.sqlite");
         Select(newer, "CREATE TABLE runs (id INTEGER PRIMARY KEY)");
-        Select(newer, "PRAGMA user_version = 2");
+        Select(newer, "PRAGMA user_version = 3");
         const QString other = dir.filePath("other.sqlite");
         Select(other, "CREATE TABLE kunden (name TEXT)");
         const QString junk = dir.filePath("junk.sqlite");

@@ -1,13 +1,14 @@
 #include "TestMain.h"
 
-#include "ui/SortGrid.h"
 #include "settings/CfgDialog.h"
 #include "settings/TrackSchematic.h"
+#include "ui/SortGrid.h"
 #include "widgets/SpinFloatEdit.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
@@ -173,6 +174,30 @@ private slots:
         // Each step sees the settings of the steps before it, and nothing later.
         QCOMPARE(f.log, QStringList({"class 1", "monitor 1", "lockout 1000 length 402", "close 5",
                                      "pause 50", "open 16 alg 1", "lamps", "resize"}));
+    }
+
+    // The slips' printer and paper only while slips are on; a stored queue that is gone
+    // stays chosen rather than quietly becoming another.
+    void slipSettings() {
+        Fixture f;
+        f.settings.SlipPrinter = "Bon im Zelt";
+        f.Open();
+        QVERIFY(!f.dialog->cbSlipPrint->isChecked());
+        QVERIFY(!f.dialog->cbSlipPrinter->isEnabled() && !f.dialog->cbSlipPaper->isEnabled());
+        QCOMPARE(f.dialog->cbSlipPaper->currentText(), "Bonrolle 80 mm");
+        QCOMPARE(f.dialog->cbSlipPrinter->currentText(), "Bon im Zelt (nicht gefunden)");
+        f.dialog->cbSlipPrint->setChecked(true);
+        QVERIFY(f.dialog->cbSlipPrinter->isEnabled() && f.dialog->cbSlipPaper->isEnabled());
+        f.dialog->cbSlipPaper->setCurrentText("A6");
+        f.dialog->OKBtn->click();
+        QVERIFY(f.settings.SlipPrint);
+        QCOMPARE(f.settings.SlipPrinter, "Bon im Zelt");
+        QCOMPARE(f.settings.SlipPaper, TSlipPaper::A6);
+        // The slips' group lies below everything else and inside the dialog.
+        const QRect slips = f.dialog->gbSlip->geometry();
+        QVERIFY(slips.top() > f.dialog->cbLive->geometry().bottom());
+        QVERIFY(slips.bottom() < f.dialog->OKBtn->geometry().top());
+        QVERIFY(f.dialog->rect().contains(f.dialog->OKBtn->geometry()));
     }
 
     void cancelChangesNothing() {

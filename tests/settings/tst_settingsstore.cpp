@@ -213,7 +213,10 @@ private slots:
                                      .ManyStart = true,
                                      .MinTime = 2500,
                                      .LiveResults = true,
-                                     .LivePort = 9000};
+                                     .LivePort = 9000,
+                                     .SlipPrint = true,
+                                     .SlipPrinter = "Bon 80 mm",
+                                     .SlipPaper = TSlipPaper::A6};
         const TWindowBounds bounds{2000, 40, 1024, 700, true};
         const QString path = dir.filePath("Rennuhr.conf");
         {
@@ -223,13 +226,16 @@ private slots:
         // A copy is parsed afresh from the file, not served from the process's cache.
         const QString copy = dir.filePath("copy.conf");
         QVERIFY(QFile::copy(path, copy));
-        QCOMPARE(QSettings(copy, QSettings::IniFormat).allKeys().size(), 25);
+        QCOMPARE(QSettings(copy, QSettings::IniFormat).allKeys().size(), 28);
         const Loaded loaded = Load(copy);
         QCOMPARE(AsStored(loaded.settings, loaded.bounds), AsStored(saved, bounds));
         QCOMPARE(loaded.settings.MinTime, 2500);
         QVERIFY(loaded.bounds.HasPosition);
         QVERIFY(loaded.settings.LiveResults);
         QCOMPARE(loaded.settings.LivePort, 9000);
+        QVERIFY(loaded.settings.SlipPrint);
+        QCOMPARE(loaded.settings.SlipPrinter, "Bon 80 mm");
+        QCOMPARE(loaded.settings.SlipPaper, TSlipPaper::A6);
     }
 
     // Stores from before the results page have neither value; a bad one keeps its default
@@ -250,6 +256,27 @@ private slots:
         QCOMPARE(stopped.bounds.Width, 800); // the fixed order stopped at its first value
         QVERIFY(stopped.settings.LiveResults);
         QCOMPARE(stopped.settings.LivePort, 9001);
+    }
+
+    // Older stores print no slips; a paper out of range keeps the 80 mm roll.
+    void slipValuesAreReadOnTheirOwn() {
+        QTemporaryDir dir;
+        const Loaded older = Load(WriteStore(dir));
+        QVERIFY(!older.settings.SlipPrint);
+        QCOMPARE(older.settings.SlipPrinter, QString());
+        QCOMPARE(older.settings.SlipPaper, TSlipPaper::Roll80);
+        for (const char* paper : {"3", "-1", "A6"}) {
+            const Loaded bad = Load(WriteStore(
+                dir, {}, QByteArray("SlipPrint=1\nSlipPrinter=Bon\nSlipPaper=") + paper + '\n'));
+            QVERIFY(bad.settings.SlipPrint);
+            QCOMPARE(bad.settings.SlipPrinter, "Bon");
+            QCOMPARE(bad.settings.SlipPaper, TSlipPaper::Roll80);
+        }
+        const Loaded stopped =
+            Load(WriteStore(dir, {{"Port", QString()}}, "SlipPrint=1\nSlipPaper=0\n"));
+        QCOMPARE(stopped.settings.Alg, TRaceSettings().Alg); // the fixed order stopped early
+        QVERIFY(stopped.settings.SlipPrint);
+        QCOMPARE(stopped.settings.SlipPaper, TSlipPaper::Roll58);
     }
 
     void theMinimumTimeIsReadOnItsOwn() {

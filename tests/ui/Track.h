@@ -68,6 +68,14 @@ struct Track {
         w.race.settings.ColSpeed1 = w.race.settings.ColSpeed2 = w.race.settings.ColSpeed3 = false;
         w.HeatControls->ShowBarrierLamps();
     }
+    // A heat by the keys: START, lane 1 at ms1, lane 2 at ms2, in time order.
+    void KeyHeat(qint64 ms1, qint64 ms2) {
+        QTest::keyClick(&w, Qt::Key_F5);
+        At(std::min(ms1, ms2));
+        QTest::keyClick(&w, ms1 <= ms2 ? Qt::Key_F8 : Qt::Key_F9);
+        At(std::max(ms1, ms2));
+        QTest::keyClick(&w, ms1 <= ms2 ? Qt::Key_F9 : Qt::Key_F8);
+    }
     QString Cell(int row, int column) { return w.SortGrid1->Protocol()->Cell(row, column); }
     bool Lit(int led) { return w.PanelLeft->Led[led]->Value(); }
 };

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
@@ -83,7 +84,14 @@ private slots:
         QVERIFY(c.w.PanelLeft->bFehlStart1->isHidden() && c.w.PanelLeft->bFehlStart2->isHidden());
         QVERIFY(c.w.PanelLeft->ImageLSstart->isHidden()); // no barrier port: manual mode
         QCOMPARE(c.w.Sequence->StartLight(), 2);
-        QCOMPARE(c.w.HideMenu->actions().size(), 22);
+        QCOMPARE(c.w.HideMenu->actions().size(), 24);
+        // One key, one command.
+        QSet<QKeySequence> keys;
+        for (const QAction* action : c.w.HideMenu->actions())
+            if (!action->shortcut().isEmpty()) {
+                QVERIFY2(!keys.contains(action->shortcut()), qPrintable(action->text()));
+                keys.insert(action->shortcut());
+            }
         QCOMPARE(c.w.HideMenu->actions().first()->shortcut(), QKeySequence(Qt::Key_F5));
         QCOMPARE(c.w.HideMenu->actions().last()->text(), QString("&Beenden"));
     }

@@ -77,14 +77,26 @@ private slots:
         QStringList visible;
         for (QAction* action : g.grid.PopupMenuProtokol->actions())
             if (action->isVisible()) visible << action->text();
-        QCOMPARE(visible, (QStringList{"Joker                 (Strg+J)", "Zeile entfernen (Strg+0)",
-                                       "Neue Zeile         (Strg+N)", "Sortieren Klassen+Zeit",
-                                       "Platz verteilen", "Rezult entfernen", "",
-                                       "Rennjournal        (F3)", "Lauf ungültig...  (Strg+U)"}));
+        QCOMPARE(visible,
+                 (QStringList{"Joker                 (Strg+J)", "Zeile entfernen (Strg+0)",
+                              "Neue Zeile         (Strg+N)", "Sortieren Klassen+Zeit",
+                              "Platz verteilen", "Rezult entfernen", "", "Rennjournal        (F3)",
+                              "Lauf ungültig...  (Strg+U)", "Ausscheidung...   (Strg+L)", "",
+                              "Startliste drucken"}));
         // The standings by class only while classes are kept.
         QVERIFY(!g.grid.SortierenKlassenZeit1->isEnabled());
         g.grid.ApplyClassMode(true);
         QVERIFY(g.grid.SortierenKlassenZeit1->isEnabled());
+    }
+
+    // A start list needs a racer with a start number.
+    void startListOnlyWithRacers() {
+        Grid empty;
+        QVERIFY(!empty.grid.Startliste1->isEnabled());
+        Grid g({"", "7"});
+        QVERIFY(g.grid.Startliste1->isEnabled());
+        g.model().SetCell(2, ColStartNr, "");
+        QVERIFY(!g.grid.Startliste1->isEnabled());
     }
 
     void hiddenColumnKeepsItsCells() {

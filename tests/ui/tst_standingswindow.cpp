@@ -40,15 +40,6 @@ void TwoClasses(Track& t) {
     t.w.SortGrid1->Protocol()->SetRows(rows);
 }
 
-// A heat by the keys: START, lane 1 at ms1, lane 2 at ms2, then the reset.
-void Heat(Track& t, qint64 ms1, qint64 ms2) {
-    QTest::keyClick(&t.w, Qt::Key_F5);
-    t.At(std::min(ms1, ms2));
-    QTest::keyClick(&t.w, ms1 <= ms2 ? Qt::Key_F8 : Qt::Key_F9);
-    t.At(std::max(ms1, ms2));
-    QTest::keyClick(&t.w, ms1 <= ms2 ? Qt::Key_F9 : Qt::Key_F8);
-}
-
 // The standings table's texts, a row a line, its cells joined by '|'.
 QStringList Lines(const QTableWidget* table, int columns) {
     QStringList lines;
@@ -71,7 +62,7 @@ private slots:
     void standingsFollowEachHeatByClass() {
         Track t(false);
         TwoClasses(t);
-        Heat(t, 9000, 9500); // 1 (A) beats 2 (B)
+        t.KeyHeat(9000, 9500); // 1 (A) beats 2 (B)
         QTest::keyClick(&t.w, Qt::Key_W, Qt::ControlModifier);
         TStandingsWindow* window = t.w.Views->Standings;
         QVERIFY(window && window->isVisible());
@@ -79,7 +70,7 @@ private slots:
                  (QStringList{"Klasse A||", "1|1|Fahrer1", "Klasse B||", "1|2|Fahrer2"}));
         // The next heat goes straight in.
         QTest::keyClick(&t.w, Qt::Key_F7);
-        Heat(t, 8000, 8900); // 3 (A) is faster than 1
+        t.KeyHeat(8000, 8900); // 3 (A) is faster than 1
         QCOMPARE(Lines(window->TableStandings, 3),
                  (QStringList{"Klasse A||", "1|3|Fahrer3", "2|1|Fahrer1", "Klasse B||",
                               "1|4|Fahrer4", "2|2|Fahrer2"}));
@@ -104,7 +95,7 @@ private slots:
     void aVoidedLaneIsRunAgain() {
         Track t(false);
         TwoClasses(t);
-        Heat(t, 9000, 9500);
+        t.KeyHeat(9000, 9500);
         QVERIFY(t.w.Views->mUngueltig->isEnabled());
         QTimer::singleShot(0, [] {
             auto* dialog = qobject_cast<TVoidDialog*>(QApplication::activeModalWidget());
@@ -128,7 +119,7 @@ private slots:
         // The dialog has closed; the keys go to the window again.
         QApplication::setActiveWindow(&t.w);
         QVERIFY(QTest::qWaitForWindowActive(&t.w));
-        Heat(t, 9200, 9900); // 1 again, against 4
+        t.KeyHeat(9200, 9900); // 1 again, against 4
         const TStandings after = t.w.Views->Current();
         const auto classA =
             std::find_if(after.groups.begin(), after.groups.end(),
@@ -142,9 +133,9 @@ private slots:
     // Any run of the day from the window's runs: voided with a reason, and taken back.
     void aRunOfTheDayIsVoidedFromTheWindowAndTakenBack() {
         Track t(false);
-        Heat(t, 9000, 9500);
+        t.KeyHeat(9000, 9500);
         QTest::keyClick(&t.w, Qt::Key_F7);
-        Heat(t, 8000, 8500);
+        t.KeyHeat(8000, 8500);
         QTest::keyClick(&t.w, Qt::Key_W, Qt::ControlModifier);
         TStandingsWindow* window = t.w.Views->Standings;
         window->Tabs->setCurrentWidget(window->TableRuns);
@@ -168,7 +159,7 @@ private slots:
     // Put on the TV between heats, gone at the next START.
     void theStandingsOnTheTvUntilTheNextStart() {
         Track t(false);
-        Heat(t, 9000, 9500);
+        t.KeyHeat(9000, 9500);
         QTest::keyClick(&t.w, Qt::Key_W, Qt::ControlModifier);
         t.w.Views->Standings->bTv->click();
         TTvStandingsPage* page = t.w.FMonitor2->StandingsPage;
