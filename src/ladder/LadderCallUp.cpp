@@ -41,11 +41,15 @@ QList<TCallUpPairing> LadderCallUp(const TLadderRunner& ladders, int count) {
     return shown;
 }
 
-QString RoundOfHeat(const TLadderRunner& ladders, qint64 startTicks) {
+QString RoundOfHeat(const TLadderRunner& ladders, const TRun& run) {
+    // The instant alone may come again after a restart of the machine: the day and the heat's
+    // number tell once they are known.
     for (const TLadder& ladder : ladders.Ladders())
         for (const TLadderPairing* pairing : ladder.Pairings())
             for (const TLadderHeat& heat : pairing->heats)
-                if (heat.startTicks == startTicks) return pairing->name;
+                if (heat.startTicks == run.startTicks &&
+                    (!heat.day.isValid() || (heat.day == run.day && heat.heat == run.heat)))
+                    return pairing->name;
     return {};
 }
 

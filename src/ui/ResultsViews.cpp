@@ -48,8 +48,7 @@ TResultsViews::TResultsViews(Race& race, TRaceSequence& sequence, TResultsDataba
     live_.SetResults(&results);
     Ladders = new TLadderRunner(results, race, sequence, protocol, this);
     // A slip of a ladder's heat names its round.
-    slips_.SetRoundSource(
-        [this](const TRun& run) { return RoundOfHeat(*Ladders, run.startTicks); });
+    slips_.SetRoundSource([this](const TRun& run) { return RoundOfHeat(*Ladders, run); });
     TvLadder = new TTvLadderSwitch(*Ladders, sequence, tv_, this);
     // What comes next, on the TV and the page: the ladders' pairings, else the lanes' numbers
     // moving on by 2.

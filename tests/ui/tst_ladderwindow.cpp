@@ -4,6 +4,7 @@
 #include "Track.h"
 
 #include "results/ResultsDatabase.h"
+#include "slips/TimeSlips.h"
 #include "ui/DlgYesNo.h"
 #include "ui/LadderDialog.h"
 #include "ui/LadderView.h"
@@ -266,6 +267,10 @@ private slots:
         Reset(t);
         QCOMPARE(Lanes(t), QString("3/5 5/7"));
         Heat(t, 7900, 7800); // the final: 5 wins
+        // Its slips name the round; the qualifying heats' name none.
+        const TRuns runs = t.w.Results->Runs();
+        QCOMPARE(t.w.Slips->Slip(runs.last(), runs).round, QString("Finale"));
+        QCOMPARE(t.w.Slips->Slip(runs.first(), runs).round, QString());
         QCOMPARE(Places(window), (QStringList{"1|5", "2|3", "3|2", "4|1", "5|4", "5|6"}));
         QVERIFY(window->LabInfo->text().contains("beendet"));
         Reset(t);
