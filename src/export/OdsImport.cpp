@@ -279,5 +279,4 @@ std::optional<QByteArray> OpenDocumentType(ZipPackageReader& package) {
     return std::nullopt;
 }
 
-
 } // namespace workbook

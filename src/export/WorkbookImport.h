@@ -17,7 +17,6 @@
 
 namespace workbook {
 
-
 // Far above any participant list, low enough that a hostile file cannot exhaust memory.
 inline constexpr qint64 kMaxPartBytes = 64 * 1024 * 1024;
 inline constexpr qint64 kMaxWorkbookBytes = 64 * 1024 * 1024;
@@ -27,18 +26,22 @@ inline constexpr qsizetype kMaxCellCharacters = 32767;
 // 64 MB of text: one shared string used in every cell must not multiply into gigabytes.
 inline constexpr qint64 kMaxImportedCharacters = 32 * 1024 * 1024;
 
-inline const QString kNoWorkbook = QStringLiteral("Die Datei ist keine Excel-Arbeitsmappe (.xlsx oder "
-                                           ".xls) und keine OpenDocument-Tabelle (.ods).");
+inline const QString kNoWorkbook =
+    QStringLiteral("Die Datei ist keine Excel-Arbeitsmappe (.xlsx oder "
+                   ".xls) und keine OpenDocument-Tabelle (.ods).");
 inline const QString kDamaged = QStringLiteral("Die Arbeitsmappe ist beschädigt.");
 inline const QString kNoSheet = QStringLiteral("Die Arbeitsmappe enthält kein Tabellenblatt.");
-inline const QString kEncrypted = QStringLiteral("Die Arbeitsmappe ist mit einem Kennwort geschützt.");
+inline const QString kEncrypted =
+    QStringLiteral("Die Arbeitsmappe ist mit einem Kennwort geschützt.");
 inline const QString kOldVersion =
     QStringLiteral("Die Arbeitsmappe stammt aus einer Excel-Version vor Excel 5.0 und kann nicht "
                    "gelesen werden. Bitte in Excel als .xlsx speichern.");
-inline const QString kTooMany = QStringLiteral("Die Tabelle hat zu viele Zeilen für ein Protokoll.");
+inline const QString kTooMany =
+    QStringLiteral("Die Tabelle hat zu viele Zeilen für ein Protokoll.");
 inline const QString kCellTooLong =
     QStringLiteral("Eine Zelle der Tabelle enthält mehr als 32767 Zeichen.");
-inline const QString kTooMuchText = QStringLiteral("Die Tabelle enthält zu viel Text für ein Protokoll.");
+inline const QString kTooMuchText =
+    QStringLiteral("Die Tabelle enthält zu viel Text für ein Protokoll.");
 inline const QString kNoMemory = QStringLiteral("Nicht genug Arbeitsspeicher.");
 inline const QString kTooLarge = QStringLiteral("Die Datei ist zu groß für ein Protokoll.");
 

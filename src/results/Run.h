@@ -18,13 +18,13 @@ struct TRun {
     QString startNumber;
     QString name;
     QString firstName;
-    QString vehicle;   // "Roller"
-    QString engine;    // "Motor"
-    QString classInfo; // "Klasse" or "Info", as the column was used
-    QString reaction;     // "RZ", as the protocol shows it
-    QString intermediate; // "ZZ"
-    QString speed;        // "Km/h"
-    QString finalTime;    // "Zeit"
+    QString vehicle;        // "Roller"
+    QString engine;         // "Motor"
+    QString classInfo;      // "Klasse" or "Info", as the column was used
+    QString reaction;       // "RZ", as the protocol shows it
+    QString intermediate;   // "ZZ"
+    QString speed;          // "Km/h"
+    QString finalTime;      // "Zeit"
     qint64 finalMs = -1;    // the final time in whole ms; -1 when there is none
     double speedKmh = -1.0; // the speed as a number; -1 when there is none
     bool winner = false;    // "+" in "Win" (the heat's winner or a joker)
@@ -32,8 +32,8 @@ struct TRun {
     bool crashed = false;
     bool voided = false;
     QString voidReason;
-    QStringList warnings;     // the plausibility warnings of the lane
-    QString opponentNumber;   // the other lane's start number in the heat
+    QStringList warnings;   // the plausibility warnings of the lane
+    QString opponentNumber; // the other lane's start number in the heat
 
     bool operator==(const TRun&) const = default;
 
