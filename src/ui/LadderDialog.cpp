@@ -1,6 +1,7 @@
 #include "LadderDialog.h"
 
 #include "ladder/LadderRunner.h"
+#include "ladder/LadderText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -127,8 +128,7 @@ void TLadderDialog::Preview() {
     for (int row = 0; row < field.size(); ++row) {
         const TLadderEntrant& racer = field[row];
         const QStringList cells = {
-            QString::number(racer.seed), racer.startNumber,
-            QStringList({racer.name, racer.firstName}).join(u' ').trimmed(),
+            QString::number(racer.seed), racer.startNumber, LadderRacerName(racer),
             racer.standingsPlace ? QString::number(racer.standingsPlace) : QString(), racer.time};
         for (int column = 0; column < FcCount; ++column) {
             auto* item = new QTableWidgetItem(cells[column]);

@@ -1,5 +1,6 @@
 #include "LadderView.h"
 
+#include "ladder/LadderText.h"
 #include "widgets/Fonts.h"
 
 #include <QContextMenuEvent>
@@ -91,8 +92,7 @@ QStringList TLadderView::LineTexts(const TPairingRef& ref, int place) const {
         outcome = QStringLiteral("nicht angetreten");
     else if (const std::optional<TRun>& run = pairing->runs[place])
         outcome = run->Valid() ? run->finalTime : run->InvalidReason();
-    return {racer->startNumber, QStringList({racer->name, racer->firstName}).join(u' ').trimmed(),
-            outcome};
+    return {racer->startNumber, LadderRacerName(*racer), outcome};
 }
 
 void TLadderView::Layout() {

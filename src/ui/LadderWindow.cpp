@@ -6,6 +6,7 @@
 #include "base/Program.h"
 #include "export/SaveBytes.h"
 #include "ladder/LadderPage.h"
+#include "ladder/LadderText.h"
 #include "ladder/LadderWorkbook.h"
 
 #include <QCheckBox>
@@ -27,9 +28,9 @@
 
 namespace {
 
-QString LadderTitle(const TLadder& ladder, QDate raceDay) {
-    QString title = ladder.classInfo.isEmpty() ? QStringLiteral("Ausscheidung")
-                                               : QStringLiteral("Klasse ") + ladder.classInfo;
+QString ShownTitle(const TLadder& ladder, QDate raceDay) {
+    QString title = LadderClassTitle(ladder);
+    if (title.isEmpty()) title = QStringLiteral("Ausscheidung");
     if (ladder.day != raceDay)
         title += QStringLiteral(" (%1)").arg(QLocale().toString(ladder.day, QLocale::ShortFormat));
     return title;
@@ -180,7 +181,7 @@ void TLadderWindow::FillLadders() {
     for (const TLadder& ladder : all)
         raceDay = std::max(raceDay, ladder.day);
     for (auto ladder = all.rbegin(); ladder != all.rend(); ++ladder)
-        cbLadder->addItem(LadderTitle(*ladder, raceDay), ladder->id);
+        cbLadder->addItem(ShownTitle(*ladder, raceDay), ladder->id);
     if (const int index = cbLadder->findData(shown); index >= 0) cbLadder->setCurrentIndex(index);
     Refresh();
 }
@@ -222,9 +223,7 @@ void TLadderWindow::FillPlaces(const TLadder* ladder) {
         TablePlaces->setItem(
             row, 0, Cell(racer.place ? QString::number(racer.place) : QString(), Qt::AlignRight));
         TablePlaces->setItem(row, 1, Cell(racer.startNumber, Qt::AlignRight));
-        TablePlaces->setItem(
-            row, 2,
-            Cell(QStringList({racer.name, racer.firstName}).join(u' ').trimmed(), Qt::AlignLeft));
+        TablePlaces->setItem(row, 2, Cell(LadderRacerName(racer), Qt::AlignLeft));
     }
     TablePlaces->resizeColumnToContents(0);
     TablePlaces->resizeColumnToContents(1);
